@@ -1,0 +1,29 @@
+#pragma once
+// The seam between the program's logic and the person in front of it: modal message
+// boxes with a single OK button, the two file dialogs and the application's standard
+// exception report. The windows install the Qt implementation; tests install a recording
+// one that answers without a person.
+
+#include <QString>
+#include <optional>
+
+enum class TMsgKind { Error, Warning };
+
+struct TFileDialogSettings {
+  QString Title;          // "Load backup" / "Save backup"
+  QString Filter;         // "S40 backup file (*.zrv)"
+  QString DefaultSuffix;  // "zrv"
+  QString FileName;       // "*.zrv"
+};
+
+class IDialogs {
+ public:
+  virtual ~IDialogs() = default;
+  // A modal box with the error or warning icon and one OK button; returns once closed.
+  virtual void ShowMessage(TMsgKind kind, const QString& title, const QString& text) = 0;
+  // The chosen file, or nothing when the user cancelled.
+  virtual std::optional<QString> OpenFile(const TFileDialogSettings& settings) = 0;
+  virtual std::optional<QString> SaveFile(const TFileDialogSettings& settings) = 0;
+  // The standard exception report: a modal box with the exception's text.
+  virtual void ShowException(const QString& text) = 0;
+};

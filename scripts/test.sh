@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test headless.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+build=${ZARVO_TEST_BUILD_DIR:-build/test}
+cmake -S . -B "$build" -DZARVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+cmake --build "$build" -j"$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"

@@ -1,0 +1,33 @@
+#include "TestSupport.h"
+
+void TRecordingDialogs::ShowMessage(TMsgKind kind, const QString& title, const QString& text) {
+  Messages.push_back({kind, title, text});
+  if (WhileShown) WhileShown(Messages.back());
+}
+
+std::optional<QString> TRecordingDialogs::OpenFile(const TFileDialogSettings& settings) {
+  FileDialogs.push_back(settings);
+  if (FileAnswers.empty()) return std::nullopt;
+  const QString answer = FileAnswers.front();
+  FileAnswers.pop_front();
+  if (answer.isEmpty()) return std::nullopt;
+  return std::optional<QString>(answer);
+}
+
+std::optional<QString> TRecordingDialogs::SaveFile(const TFileDialogSettings& settings) {
+  return OpenFile(settings);
+}
+
+void TRecordingDialogs::ShowException(const QString& text) { Exceptions.push_back(text); }
+
+std::vector<QString> TRecordingDialogs::Texts() const {
+  std::vector<QString> all;
+  for (const auto& m : Messages) all.push_back(m.Text);
+  for (const auto& e : Exceptions) all.push_back(e);
+  return all;
+}
+
+TExceptionRecorder::TExceptionRecorder()
+    : previous_(SetExceptionReporter([this](const QString& t) { Texts.push_back(t); })) {}
+
+TExceptionRecorder::~TExceptionRecorder() { SetExceptionReporter(previous_); }
