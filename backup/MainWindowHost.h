@@ -1,0 +1,87 @@
+#pragma once
+// What the read, Save, Load and the restore need of the main window.
+//
+// All phone logic runs on the window thread inside the main window's button handlers;
+// the window owns the serial component, the exchange, the entry lists, ParseLines, the
+// tree and the stop flag. The code in this folder reaches them through this interface,
+// which the main window implements (tests may drive the real window or a fake).
+
+#include <QIcon>
+#include <QString>
+#include <QTreeWidget>
+
+#include "AtExchange.h"
+#include "Dialogs.h"
+#include "Entries.h"
+
+class TVaComm;
+
+// The four kinds as the progress window shows them, in its order top to bottom.
+enum class TProgressKind { Groups = 0, Contacts = 1, Events = 2, RingTones = 3 };
+
+// The progress window's operations, in the order a read or restore uses them.
+class IProgressWindow {
+ public:
+  virtual ~IProgressWindow() = default;
+  // "Reading..." or "Writing...".
+  virtual void SetCaption(const QString& caption) = 0;
+  // Every bar at 0 and every label "0 of ? groups." and so on.
+  virtual void ResetBars() = 0;
+  // Shows the window, not modal, above the others.
+  virtual void ShowProgress() = 0;
+  // The total of a kind is known: bar maximum n, label "0 of n groups." and so on.
+  virtual void SetTotal(TProgressKind kind, int n) = 0;
+  // One more entry of a kind done: the bar steps by one, label "done of n groups.".
+  virtual void StepDone(TProgressKind kind, int done, int n) = 0;
+  // Hides the window; every close sets the main window's StopRequested.
+  virtual void CloseProgress() = 0;
+};
+
+// The controls whose enabled state the operations set.
+enum class TMainControl { Read, Load, Save, Exit, PortList };
+
+// Images of the tree's nodes, indexes into ilBitmaps.
+inline constexpr int imgContact = 0;
+inline constexpr int imgGroup = 1;
+inline constexpr int imgEvent = 2;
+inline constexpr int imgPhone = 3;
+inline constexpr int imgAddressBook = 4;
+inline constexpr int imgCalendar = 5;
+inline constexpr int imgRingTones = 6;
+inline constexpr int imgRingTone = 7;
+
+// Item data roles of a tree node: its image index, and for a group node the carried
+// group identifier.
+inline constexpr int NodeImageRole = Qt::UserRole + 1;
+inline constexpr int NodeGroupIdRole = Qt::UserRole + 2;
+
+class IMainWindowHost {
+ public:
+  virtual ~IMainWindowHost() = default;
+
+  virtual TVaComm& VaComm() = 0;
+  virtual TAtExchange& Exchange() = 0;
+  virtual TEntryLists& Lists() = 0;
+  virtual TLines& ParseLines() = 0;
+  virtual IDialogs& Dialogs() = 0;
+  virtual IProgressWindow& Progress() = 0;
+  virtual bool& StopRequested() = 0;
+
+  // The selected entry of cbxCOMPort (0 for "COM 1").
+  virtual int SelectedPortIndex() const = 0;
+  virtual void SetControlEnabled(TMainControl control, bool enabled) = 0;
+  // The whole main window (disabled during a read, enabled during a restore).
+  virtual void SetWindowEnabled(bool enabled) = 0;
+  virtual void RepaintWindow() = 0;
+  virtual void FocusWindow() = 0;
+  // The hourglass over the whole application (Save), and back.
+  virtual void SetBusyCursor(bool busy) = 0;
+
+  // The tree and its four fixed nodes (null until a read has made them).
+  virtual QTreeWidget& TreeView() = 0;
+  virtual const QIcon& Image(int index) const = 0;
+  QTreeWidgetItem* RootNode = nullptr;
+  QTreeWidgetItem* AddressBookNode = nullptr;
+  QTreeWidgetItem* CalendarNode = nullptr;
+  QTreeWidgetItem* RingTonesNode = nullptr;
+};
