@@ -9,8 +9,9 @@
 
 namespace {
 
-// Days from 0001-01-01 to 1899-12-30 in the proleptic Gregorian calendar.
-constexpr std::int64_t kDaysToEpoch = 693594;
+// Days from 0001-01-01 to 1899-12-30 in the proleptic Gregorian calendar, so that
+// 30 December 1899 is day 0 and 31 December 2002 day 37621.
+constexpr std::int64_t kDaysToEpoch = 693593;
 
 std::int64_t DaysBeforeYear(std::int64_t y) {  // days from 0001-01-01 to y-01-01
   const std::int64_t p = y - 1;
