@@ -77,6 +77,12 @@ class IMainWindowHost {
   // The hourglass over the whole application (Save), and back.
   virtual void SetBusyCursor(bool busy) = 0;
 
+  // One line to the log pane, as the exchange writes it (the parser's findings on Load).
+  virtual void AddLogLine(const std::string& text) { Exchange().AddLogLine(text); }
+  // The exchange's answer time-out, the timer's interval: 180000 ms during a restore,
+  // 5000 ms otherwise.
+  virtual void SetAnswerTimeout(int milliseconds) { Exchange().Timer().setInterval(milliseconds); }
+
   // The tree and its four fixed nodes (null until a read has made them).
   virtual QTreeWidget& TreeView() = 0;
   virtual const QIcon& Image(int index) const = 0;
