@@ -7,6 +7,7 @@ zarvo_test(test_entries_parser
   ${CMAKE_CURRENT_LIST_DIR}/ParserVCardTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ParserVCalendarTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ParserCorpusTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ParserRoundTripTest.cpp
 )
 target_link_libraries(test_entries_parser PRIVATE zarvo_entries zarvo_testsupport zarvo_testmain_core)
 target_compile_definitions(test_entries_parser PRIVATE
