@@ -1,0 +1,133 @@
+#pragma once
+// Misbehaviour on purpose: the switches that make the simulated phone answer as a
+// broken, slow or unplugged phone would.
+//
+// Two kinds of switch:
+// - phone-wide settings, plain atomics a test sets in one line
+//   (sim.Faults().SplitEveryByte = true; sim.Faults().FactoryRingTones = 41;);
+// - rules that pick answers by command prefix (case-insensitive, compared with the
+//   command line without its CR LF), optionally by the entry identifier of an
+//   "AT+C#SGET=" or "AT+C#SPUT=" answer, once, n times or for good:
+//     sim.Faults().ErrorOn("AT+C#SLST=0");
+//     sim.Faults().Add(TFault::CmeError(258).On("AT+C#SGET=0").ForEntry(id).Once());
+//     sim.Faults().PullCableAfterBytes("AT+C#SGET=", 20);
+//   A rule with AfterData() picks the answer to the entry data of a store, not the
+//   prompt. Every rule that matches an answer applies, in the order added.
+//
+// Thread-safe: tests change switches while the serving thread reads them.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum TFaultKind {
+  fkError,          // "ERROR" instead of the answer; the command is not carried out
+  fkCmeError,       // "+CME ERROR: n" instead of the answer; not carried out
+  fkNoAnswer,       // nothing at all, not even the echo; not carried out
+  fkSlow,           // the whole answer, echo included, starts Value ms late
+  fkCutAt,          // the answer goes out in pieces cut at Positions
+  fkEveryByte,      // the answer goes out one byte per piece
+  fkPullCable,      // the line is closed after Value bytes of the answer
+  fkNeverFinish,    // the answer stops before its final "OK" CR LF and never goes on
+  fkGarbageAfter,   // Bytes go out as a piece of their own after the answer
+  fkBadRingTone,    // byte 46 of a fetched ring tone record becomes Value
+};
+
+struct TFault {
+  TFaultKind Kind = fkError;
+  int Value = 0;
+  std::vector<std::size_t> Positions;
+  std::string Bytes;
+  std::string Prefix;                 // empty: every command
+  std::optional<std::int32_t> Entry;  // only answers about this identifier
+  bool AfterData = false;
+  int Times = -1;                     // -1: for good; otherwise how many answers left
+
+  static TFault Error() { return Make(fkError); }
+  static TFault CmeError(int number) { return Make(fkCmeError, number); }
+  static TFault NoAnswer() { return Make(fkNoAnswer); }
+  static TFault Slow(int ms) { return Make(fkSlow, ms); }
+  static TFault CutAt(std::vector<std::size_t> positions);
+  static TFault EveryByte() { return Make(fkEveryByte); }
+  static TFault PullCable(int afterBytes) { return Make(fkPullCable, afterBytes); }
+  static TFault NeverFinish() { return Make(fkNeverFinish); }
+  static TFault GarbageAfter(std::string bytes);
+  static TFault BadRingTone(int byte46 = 0) { return Make(fkBadRingTone, byte46); }
+
+  TFault On(std::string prefix) && { Prefix = std::move(prefix); return std::move(*this); }
+  TFault ForEntry(std::int32_t id) && { Entry = id; return std::move(*this); }
+  TFault OnData() && { AfterData = true; return std::move(*this); }
+  TFault Once() && { Times = 1; return std::move(*this); }
+  TFault Count(int times) && { Times = times; return std::move(*this); }
+
+ private:
+  static TFault Make(TFaultKind kind, int value = 0) {
+    TFault fault;
+    fault.Kind = kind;
+    fault.Value = value;
+    return fault;
+  }
+};
+
+// What a command looks like to the rules.
+struct TFaultQuery {
+  std::string Command;                // the command line, without CR LF
+  std::optional<std::int32_t> Entry;  // the identifier the answer is about
+  bool AfterData = false;
+};
+
+class TSimFaults {
+ public:
+  // Phone-wide settings.
+  std::atomic<bool> SplitEveryByte{false};  // every answer, one byte per piece
+  std::atomic<bool> WrongIdentity{false};   // "AT+CGSN" answers another maker's phone
+  std::atomic<int> FactoryRingTones{42};    // factory ring tones in the listing (0..42)
+  std::atomic<int> ContactsTotalDelta{0};   // added to the totals of "AT+C#SMDE=1"
+  std::atomic<int> GroupsTotalDelta{0};
+  std::atomic<int> EventsTotalDelta{0};
+
+  // Rules.
+  void Add(TFault fault);
+  void Clear();
+  std::size_t RuleCount() const;
+
+  // One-liners for the common rules (for good; add .Once() through Add for one shot).
+  void ErrorOn(std::string prefix) { Add(TFault::Error().On(std::move(prefix))); }
+  void CmeErrorOn(std::string prefix, int number) {
+    Add(TFault::CmeError(number).On(std::move(prefix)));
+  }
+  void NoAnswerOn(std::string prefix) { Add(TFault::NoAnswer().On(std::move(prefix))); }
+  void SlowOn(std::string prefix, int ms) { Add(TFault::Slow(ms).On(std::move(prefix))); }
+  void CutOn(std::string prefix, std::vector<std::size_t> positions) {
+    Add(TFault::CutAt(std::move(positions)).On(std::move(prefix)));
+  }
+  // One shot: a pulled cable stays pulled until the test plugs the line in again.
+  void PullCableAfterBytes(std::string prefix, int bytes) {
+    Add(TFault::PullCable(bytes).On(std::move(prefix)).Once());
+  }
+  void NeverFinishOn(std::string prefix) { Add(TFault::NeverFinish().On(std::move(prefix))); }
+  void GarbageAfter(std::string prefix, std::string bytes) {
+    Add(TFault::GarbageAfter(std::move(bytes)).On(std::move(prefix)));
+  }
+  void BadRingToneRecord(std::int32_t id, int byte46 = 0) {
+    Add(TFault::BadRingTone(byte46).On("AT+C#SGET=9").ForEntry(id));
+  }
+
+  // The rules that pick this answer, each used up by one; called by the phone.
+  std::vector<TFault> Take(const TFaultQuery& query);
+
+  void SetIdentity(std::string identity);
+  std::string Identity() const;  // the "AT+CGSN" answer, honouring WrongIdentity
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<TFault> rules_;
+  std::string identity_;
+};
+
+inline constexpr const char* SimS40Identity = "350077801234563";
+inline constexpr const char* SimOtherIdentity = "490154203237518";
