@@ -1,0 +1,284 @@
+#include "BackupFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cerrno>
+#include <exception>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
+#include "AppException.h"
+#include "Maker.h"
+#include "VObjectParser.h"
+#include "VObjectWriter.h"
+
+namespace {
+
+constexpr int kNormalAnswerTimeout = 5000;  // ms; the restore raises it while it runs
+constexpr const char* kWritingCaption = "Writing...";
+constexpr std::size_t kReadChunk = 64 * 1024;
+
+std::string Utf8(const QString& s) {
+  const QByteArray b = s.toUtf8();
+  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+[[noreturn]] void ThrowCannotCreate(const QString& fileName) {
+  throw std::runtime_error("Cannot create file " + Utf8(fileName));
+}
+
+[[noreturn]] void ThrowCannotOpen(const QString& fileName) {
+  throw std::runtime_error("Cannot open file " + Utf8(fileName));
+}
+
+// Makes the rename of a committed save durable; best effort, the file itself is safe.
+void SyncDirectory(const QString& dir) {
+  const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  while (::fsync(fd) != 0 && errno == EINTR) {
+  }
+  ::close(fd);
+}
+
+// CR LF, a lone CR and a lone LF each end a line; a NUL ends the text. A line end at the
+// very end makes no empty line after it.
+TLines SplitLines(std::string_view text) {
+  const std::size_t nul = text.find('\0');
+  if (nul != std::string_view::npos) text = text.substr(0, nul);
+  TLines lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.emplace_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+void AppendLines(TLines& to, const TLines& from) { to.insert(to.end(), from.begin(), from.end()); }
+
+// Shows the text of a caught exception through the standard report.
+void Report(const std::exception_ptr& error) noexcept {
+  if (!error) return;
+  try {
+    std::rethrow_exception(error);
+  } catch (...) {
+    ReportCurrentException();
+  }
+}
+
+// The end steps of a Load, whichever way it ended. Each runs even when one before it
+// failed, so the window is never left disabled.
+void RunLoadEndSteps(IMainWindowHost& host) noexcept {
+  RunGuarded([&] { host.SetAnswerTimeout(kNormalAnswerTimeout); });
+  RunGuarded([&] { host.Progress().CloseProgress(); });
+  RunGuarded([&] {
+    QTreeWidget& tree = host.TreeView();
+    if (tree.topLevelItemCount() > 0) tree.setCurrentItem(tree.topLevelItem(0));
+  });
+  RunGuarded([&] {
+    host.SetControlEnabled(TMainControl::Read, true);
+    host.SetControlEnabled(TMainControl::Exit, true);
+    host.SetControlEnabled(TMainControl::PortList, true);
+    host.SetWindowEnabled(true);
+    host.FocusWindow();
+  });
+}
+
+}  // namespace
+
+const TBackupDialogs& BackupDialogSettings() {
+  static const TBackupDialogs settings = [] {
+    TFileDialogSettings common;
+    common.Filter = QStringLiteral("S40 backup file (*.zrv)");
+    common.DefaultSuffix = QStringLiteral("zrv");
+    common.FileName = QStringLiteral("*.zrv");
+    TBackupDialogs both{common, common};
+    both.Open.Title = QStringLiteral("Load backup");
+    both.Save.Title = QStringLiteral("Save backup");
+    return both;
+  }();
+  return settings;
+}
+
+TLines BuildBackupLines(const TEntryLists& lists, TLines& parseLines) {
+  TLines file{BackupHeaderFirst, std::string("// ") + MakersNotice, BackupHeaderLast};
+  for (const TGroup& g : lists.Groups) AppendLines(file, GroupToVCard(g, parseLines));
+  for (const TContact& c : lists.Contacts) AppendLines(file, ContactToVCard(c, parseLines));
+  if (!lists.Events.empty()) {
+    file.emplace_back();
+    file.emplace_back("BEGIN:VCALENDAR");
+    file.emplace_back("VERSION:1.0");
+    for (const TEvent& e : lists.Events) AppendLines(file, EventToVEvent(e, parseLines));
+    file.emplace_back("END:VCALENDAR");
+  }
+  for (std::size_t i = FactoryRingToneCount; i < lists.RingTones.size(); ++i)
+    AppendLines(file, RingToneToVCard(lists.RingTones[i], parseLines));
+  return file;
+}
+
+void WriteBackupFile(const QString& fileName, const TLines& lines) {
+  std::string text;
+  std::size_t size = 0;
+  for (const auto& l : lines) size += l.size() + 2;
+  text.reserve(size);
+  for (const auto& l : lines) {
+    text += l;
+    text += "\r\n";
+  }
+
+  // The new content goes to a temporary file beside the target and replaces it only
+  // once it is complete and on the disk; any failure before that leaves the old file.
+  QSaveFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly)) ThrowCannotCreate(fileName);
+  const auto written = file.write(text.data(), static_cast<qint64>(text.size()));
+  if (written != static_cast<qint64>(text.size()) || !file.flush()) {
+    file.cancelWriting();
+    ThrowCannotCreate(fileName);
+  }
+  int rc;
+  while ((rc = ::fsync(file.handle())) != 0 && errno == EINTR) {
+  }
+  if (rc != 0 && errno != EINVAL && errno != EROFS) {
+    file.cancelWriting();
+    ThrowCannotCreate(fileName);
+  }
+  if (!file.commit()) ThrowCannotCreate(fileName);
+  SyncDirectory(QFileInfo(fileName).absolutePath());
+}
+
+TLines ReadBackupFile(const QString& fileName) {
+  // Only a regular file: a directory cannot be read, and a pipe would block the window.
+  QFile file(fileName);
+  if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) ThrowCannotOpen(fileName);
+  const auto tooLarge = [&] {
+    return std::runtime_error("Cannot open file " + Utf8(fileName) +
+                              ": it is larger than 16 MiB, more than any phone holds");
+  };
+  if (static_cast<std::size_t>(file.size()) > MaxBackupFileSize) throw tooLarge();
+  // Read in pieces with the limit in view, in case the file grows while it is read.
+  std::string text;
+  text.reserve(static_cast<std::size_t>(file.size()));
+  std::string chunk(kReadChunk, '\0');
+  for (;;) {
+    const qint64 n = file.read(chunk.data(), static_cast<qint64>(chunk.size()));
+    if (n < 0) ThrowCannotOpen(fileName);
+    if (n == 0) break;
+    if (text.size() + static_cast<std::size_t>(n) > MaxBackupFileSize) throw tooLarge();
+    text.append(chunk, 0, static_cast<std::size_t>(n));
+  }
+  return SplitLines(text);
+}
+
+void FileParsedEntries(TEntryLists& lists) {
+  lists.ClearKindLists();
+  lists.RingTones.resize(FactoryRingToneCount);
+  for (const TvObject& v : lists.vObjects) {
+    switch (v.Kind) {
+      case vkContact: {
+        TContact c;
+        FillContact(c, v);
+        c.UID = -1;
+        c.NewGroupID = -1;
+        lists.Contacts.push_back(std::move(c));
+        break;
+      }
+      case vkGroup: {
+        TGroup g;
+        FillGroup(g, v);
+        g.UID = -1;
+        g.NewGroupID = -1;
+        lists.Groups.push_back(std::move(g));
+        break;
+      }
+      case vkEvent: {
+        TEvent e;
+        FillEvent(e, v);
+        e.UID = -1;
+        lists.Events.push_back(std::move(e));
+        break;
+      }
+      case vkRingTone: {
+        TRingTone r;
+        FillRingTone(r, v);
+        lists.RingTones.push_back(std::move(r));
+        break;
+      }
+      default:
+        break;
+    }
+  }
+}
+
+TLoadCounts CountFiledEntries(const TEntryLists& lists) {
+  TLoadCounts counts;
+  counts.Groups = static_cast<int>(lists.Groups.size());
+  counts.Contacts = static_cast<int>(lists.Contacts.size());
+  counts.Events = static_cast<int>(lists.Events.size());
+  if (lists.RingTones.size() > FactoryRingToneCount)
+    counts.RingTones = static_cast<int>(lists.RingTones.size() - FactoryRingToneCount);
+  return counts;
+}
+
+void SaveBackup(IMainWindowHost& host) noexcept {
+  std::exception_ptr error;
+  bool busy = false;
+  try {
+    const std::optional<QString> fileName = host.Dialogs().SaveFile(BackupDialogSettings().Save);
+    if (!fileName) return;
+    host.SetBusyCursor(true);
+    busy = true;
+    const TLines lines = BuildBackupLines(host.Lists(), host.ParseLines());
+    WriteBackupFile(*fileName, lines);
+  } catch (...) {
+    error = std::current_exception();
+  }
+  if (busy) RunGuarded([&] { host.SetBusyCursor(false); });
+  Report(error);
+}
+
+void LoadBackup(IMainWindowHost& host, const TRestoreHook& restore) noexcept {
+  std::optional<QString> fileName;
+  try {
+    fileName = host.Dialogs().OpenFile(BackupDialogSettings().Open);
+  } catch (...) {
+    ReportCurrentException();
+    return;
+  }
+  if (!fileName) return;
+
+  std::exception_ptr error;
+  try {
+    for (auto control : {TMainControl::Read, TMainControl::Load, TMainControl::Save,
+                         TMainControl::Exit, TMainControl::PortList})
+      host.SetControlEnabled(control, false);
+    TEntryLists& lists = host.Lists();
+    bool parsed = false;
+    {
+      const TLines fileLines = ReadBackupFile(*fileName);
+      parsed = ParseVObjects(fileLines, lists.vObjects,
+                             [&host](const std::string& text) { host.AddLogLine(text); });
+    }  // the file's lines are released here, before the restore
+    if (parsed) {
+      host.StopRequested() = false;
+      IProgressWindow& progress = host.Progress();
+      progress.SetCaption(QString::fromLatin1(kWritingCaption));
+      progress.ResetBars();
+      progress.ShowProgress();
+      FileParsedEntries(lists);
+      const TLoadCounts counts = CountFiledEntries(lists);
+      if (restore) restore(host, counts);
+    }
+  } catch (...) {
+    error = std::current_exception();
+  }
+  RunLoadEndSteps(host);
+  Report(error);
+}
