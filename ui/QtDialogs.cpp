@@ -1,0 +1,91 @@
+#include "QtDialogs.h"
+
+#include <QApplication>
+#include <QStringList>
+
+#include "WindowDesign.h"
+
+namespace {
+
+// "S40 backup file (*.zrv)" as it is, or the two-part form "text|pattern" that names the
+// pattern separately; Qt wants the pattern in brackets after the text.
+QStringList NameFilters(const QString& filter) {
+  const QStringList parts = filter.split(QLatin1Char('|'));
+  if (parts.size() < 2) return {filter};
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    const QString& text = parts[i];
+    const QString& pattern = parts[i + 1];
+    filters << (text.contains(QLatin1Char('(')) ? text : text + QStringLiteral(" (") + pattern + QLatin1Char(')'));
+  }
+  return filters;
+}
+
+std::optional<QString> RunFileDialog(const TFileDialogSettings& settings, bool save) {
+  QFileDialog dialog(DialogOwner());
+  ConfigureFileDialog(dialog, settings, save);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
+  return chosen.front();
+}
+
+}  // namespace
+
+QWidget* DialogOwner() {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  const QList<QWidget*> windows = QApplication::topLevelWidgets();
+  for (QWidget* window : windows) {
+    if (window->isVisible() && window->isEnabled() &&
+        window->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+      return window;
+  }
+  QWidget* active = QApplication::activeWindow();
+  if (active && active->isEnabled()) return active;
+  for (QWidget* window : windows) {
+    if (window->isVisible() && window->isEnabled() && window->isWindow() &&
+        !window->windowFlags().testFlag(Qt::Popup) && !window->windowFlags().testFlag(Qt::ToolTip))
+      return window;
+  }
+  return nullptr;
+}
+
+void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogSettings& settings, bool save) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setWindowTitle(settings.Title);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+  dialog.setNameFilters(NameFilters(settings.Filter));
+  dialog.setDefaultSuffix(settings.DefaultSuffix);
+  dialog.selectFile(settings.FileName);
+}
+
+void ConfigureMessageBox(QMessageBox& box, TMsgKind kind, const QString& title,
+                         const QString& text) {
+  box.setIcon(kind == TMsgKind::Error ? QMessageBox::Critical : QMessageBox::Warning);
+  box.setWindowTitle(title);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(text);
+  box.setStandardButtons(QMessageBox::Ok);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.setEscapeButton(QMessageBox::Ok);
+}
+
+void TQtDialogs::ShowMessage(TMsgKind kind, const QString& title, const QString& text) {
+  QMessageBox box(DialogOwner());
+  ConfigureMessageBox(box, kind, title, text);
+  box.exec();
+}
+
+std::optional<QString> TQtDialogs::OpenFile(const TFileDialogSettings& settings) {
+  return RunFileDialog(settings, false);
+}
+
+std::optional<QString> TQtDialogs::SaveFile(const TFileDialogSettings& settings) {
+  return RunFileDialog(settings, true);
+}
+
+void TQtDialogs::ShowException(const QString& text) {
+  ShowMessage(TMsgKind::Error, QString::fromLatin1(ApplicationTitle), text);
+}
