@@ -12,8 +12,20 @@
 // Everything here runs on the window thread. The object does not own the serial
 // component, the timer, the log pane or the dialogs: the main window does, and hands
 // them in. It never opens or closes the port.
+//
+// How an answer is bounded: every received piece restarts the timer, so an answer that
+// begins but never completes ends after the timer's interval of silence with the
+// time-out message. A final result split across pieces is still found. A "+CME ERROR:"
+// whose number is still arriving waits for the rest (or for the silence); one without a
+// number ends as a phone error with an empty text. The input prompt CR LF ">" ends the
+// wait only after a store command ("AT+C#SPUT="): fetched binary data may hold the same
+// bytes. When the port that a command went out on closes while its answer is awaited
+// (the line hung up), the exchange ends at once with "ERROR: Connection to phone lost.".
+// SendCommand and SendData pass on EVaCommError from the port (the buffer is full).
 
+#include <QMetaObject>
 #include <QTimer>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -55,9 +67,27 @@ class TAtExchange {
   TVaComm& VaComm() { return comm_; }
   QTimer& Timer() { return timer_; }
 
+  // Whether the running exchange ends at the input prompt (set by each send).
+  bool PromptExpected() const { return promptExpected_; }
+
+  static constexpr const char* msgInvalidCommand = "ERROR: Invalid command.";
+  static constexpr const char* msgTimeout = "ERROR: No answer from phone (timeout).";
+  static constexpr const char* msgConnectionLost = "ERROR: Connection to phone lost.";
+
  private:
+  void BeginExchange(bool promptExpected);
+  void AbandonExchange();
+  void ShowError(const std::string& text);
+  bool ConnectionLost() const;
+
   TVaComm& comm_;
   QTimer& timer_;
   ILogPane& log_;
   IDialogs& dialogs_;
+  QMetaObject::Connection timerConnection_;
+  bool promptExpected_ = true;
+  // Where a "+CME ERROR:" begins whose number has not fully arrived; npos when none.
+  std::size_t pendingPhoneError_ = std::string::npos;
+  // The port's open count when the awaited command went out; 0 when nothing is awaited.
+  unsigned watchedOpen_ = 0;
 };

@@ -1,0 +1,89 @@
+#include "AtAnswer.h"
+
+#include <cctype>
+
+#include "PhoneErrors.h"
+
+namespace {
+
+constexpr std::string_view PhoneErrorMarker = "\r\n+CME ERROR:";
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+TPieceFindings FindFinalResults(std::string_view answer, std::size_t pieceStart, bool carry) {
+  TPieceFindings found;
+  for (const TFinalResult& r : FinalResults) {
+    std::size_t from = pieceStart;
+    if (carry) from = pieceStart >= r.Text.size() - 1 ? pieceStart - (r.Text.size() - 1) : 0;
+    const std::size_t at = answer.find(r.Text, from);
+    if (at == std::string_view::npos) continue;
+    switch (r.End) {
+      case aeOk: found.Ok = true; break;
+      case aeError: found.Error = true; break;
+      case aePhoneError: found.PhoneErrorAt = at; break;
+    }
+  }
+  return found;
+}
+
+std::string_view TrimControls(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 32) ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32) --end;
+  return text.substr(begin, end - begin);
+}
+
+std::string CleanAnswer(std::string_view answer) {
+  std::string text(TrimControls(answer));
+  if (text.starts_with("AT+")) {
+    const std::size_t p = text.find("\r\n\r\n");
+    text.erase(0, p == std::string::npos ? 3 : p + 4);
+  }
+  if (const std::size_t ok = text.find("\r\nOK"); ok != std::string::npos) text.erase(ok, 4);
+  return text;
+}
+
+TPhoneErrorNumber ReadPhoneErrorNumber(std::string_view answer, std::size_t markerAt, bool final) {
+  TPhoneErrorNumber result;
+  std::size_t i = markerAt + PhoneErrorMarker.size();
+  while (i < answer.size() && answer[i] == ' ') ++i;
+  std::size_t digits = 0;
+  while (digits < 3 && i + digits < answer.size() && IsDigit(answer[i + digits])) ++digits;
+  const bool atEnd = i + digits >= answer.size();
+  if (digits < 3 && atEnd && !final) return result;  // the number may still be arriving
+  if (digits == 0) {
+    result.State = TPhoneErrorNumber::pnNoNumber;
+    for (std::size_t k = i; k < answer.size() && k < i + 3 && static_cast<unsigned char>(answer[k]) >= 32; ++k)
+      result.Shown += answer[k];
+    return result;
+  }
+  result.State = TPhoneErrorNumber::pnComplete;
+  for (std::size_t k = 0; k < digits; ++k) result.Number = result.Number * 10 + (answer[i + k] - '0');
+  result.Shown = std::to_string(result.Number);
+  return result;
+}
+
+std::string PhoneErrorMessage(const TPhoneErrorNumber& number) {
+  std::string_view text;
+  if (number.State == TPhoneErrorNumber::pnComplete) text = PhoneErrorText(number.Number);
+  return "+CME ERROR " + number.Shown + ": " + std::string(text) + ".";
+}
+
+std::string RenderLogLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code < 32 && code != 13 && code != 10) {
+      line += '(';
+      line += std::to_string(code);
+      line += ')';
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}

@@ -1,0 +1,167 @@
+#include "AtExchange.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <optional>
+
+#include "AppException.h"
+#include "AtAnswer.h"
+#include "PhoneCommands.h"
+#include "VaComm.h"
+
+TAtExchange::TAtExchange(TVaComm& comm, QTimer& timer, ILogPane& log, IDialogs& dialogs)
+    : comm_(comm), timer_(timer), log_(log), dialogs_(dialogs) {
+  comm_.OnOpen = [this](TVaComm* sender) { VaCommOpen(sender); };
+  comm_.OnRxChar = [this](TVaComm* sender, int count) { VaCommRxChar(sender, count); };
+  timerConnection_ = QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { RunGuarded([this] { TimerTimer(); }); });
+}
+
+TAtExchange::~TAtExchange() {
+  QObject::disconnect(timerConnection_);
+  comm_.OnOpen = nullptr;
+  comm_.OnRxChar = nullptr;
+}
+
+void TAtExchange::AddLogLine(const std::string& text) { log_.InsertLine(RenderLogLine(text)); }
+
+void TAtExchange::BeginExchange(bool promptExpected) {
+  Answer.clear();
+  AnswerDone = false;
+  AnswerOk = true;
+  TimedOut = false;
+  promptExpected_ = promptExpected;
+  pendingPhoneError_ = std::string::npos;
+  watchedOpen_ = comm_.IsOpen() ? comm_.OpenCount() : 0;
+  timer_.start();
+}
+
+// The port refused the bytes: nothing is awaited, and no time-out may follow later.
+void TAtExchange::AbandonExchange() {
+  timer_.stop();
+  AnswerOk = false;
+  watchedOpen_ = 0;
+}
+
+bool TAtExchange::SendCommand(const std::string& text) {
+  BeginExchange(text.starts_with(cmdPut));
+  try {
+    comm_.WriteString(text);
+  } catch (...) {
+    AbandonExchange();
+    throw;
+  }
+  AddLogLine(text);
+  WaitForAnswer();
+  return AnswerOk;
+}
+
+bool TAtExchange::SendData(const std::vector<unsigned char>& data) {
+  BeginExchange(false);
+  try {
+    for (const unsigned char byte : data) {
+      comm_.WriteByte(byte);
+      AddLogLine("[" + std::to_string(byte) + "]");
+    }
+    comm_.WriteByte(13);
+    comm_.WriteByte(10);
+  } catch (...) {
+    AbandonExchange();
+    throw;
+  }
+  AddLogLine("");
+  WaitForAnswer();
+  return AnswerOk;
+}
+
+bool TAtExchange::IsDataModeOn() {
+  bool result = false;
+  if (SendCommand(std::string(cmdDataModeQuery)) && !Answer.empty() && Answer.back() == '1') result = true;
+  return result;
+}
+
+bool TAtExchange::ConnectionLost() const {
+  return watchedOpen_ != 0 && (!comm_.IsOpen() || comm_.OpenCount() != watchedOpen_);
+}
+
+void TAtExchange::WaitForAnswer() {
+  do {
+    QThread::msleep(100);
+    QCoreApplication::processEvents();
+    if (!AnswerDone && !TimedOut && ConnectionLost()) {
+      timer_.stop();
+      pendingPhoneError_ = std::string::npos;
+      watchedOpen_ = 0;
+      ShowError(msgConnectionLost);
+      AnswerDone = true;
+      AnswerOk = false;
+    }
+  } while (!AnswerDone && !TimedOut);
+  watchedOpen_ = 0;
+}
+
+void TAtExchange::ShowError(const std::string& text) {
+  dialogs_.ShowMessage(TMsgKind::Error, QStringLiteral("Error"),
+                       QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void TAtExchange::VaCommOpen(TVaComm*) { AnswerDone = true; }
+
+void TAtExchange::VaCommRxChar(TVaComm*, int) {
+  const bool waiting = !AnswerDone && !TimedOut;
+  timer_.stop();
+  const std::string piece = comm_.ReadString();
+  AddLogLine(piece);
+  const std::size_t pieceStart = Answer.size();
+  Answer += piece;
+
+  // Everything is looked for before anything is cleaned away.
+  const TPieceFindings found = FindFinalResults(Answer, pieceStart, waiting);
+  const bool prompt = promptExpected_ && Answer.find(InputPrompt) != std::string::npos;
+  if (pendingPhoneError_ == std::string::npos) pendingPhoneError_ = found.PhoneErrorAt;
+  std::optional<TPhoneErrorNumber> phoneError;
+  if (pendingPhoneError_ != std::string::npos) {
+    // Another end in the same answer means the number is all there is.
+    const bool final = found.Ok || found.Error || prompt;
+    const TPhoneErrorNumber number = ReadPhoneErrorNumber(Answer, pendingPhoneError_, final);
+    if (number.State != TPhoneErrorNumber::pnIncomplete) {
+      phoneError = number;
+      pendingPhoneError_ = std::string::npos;
+    }
+  }
+  const bool ends = found.Ok || prompt || found.Error || phoneError.has_value();
+  // Every piece of an unfinished answer gives the phone another interval.
+  if (waiting && !ends) timer_.start();
+
+  if (found.Ok) {
+    Answer = CleanAnswer(Answer);
+    AnswerDone = true;
+  }
+  if (prompt) AnswerDone = true;
+  if (found.Error) {
+    ShowError(msgInvalidCommand);
+    AnswerDone = true;
+    AnswerOk = false;
+  }
+  if (phoneError) {
+    ShowError(PhoneErrorMessage(*phoneError));
+    AnswerDone = true;
+    AnswerOk = false;
+  }
+}
+
+void TAtExchange::TimerTimer() {
+  timer_.stop();
+  if (pendingPhoneError_ != std::string::npos) {
+    // The phone fell silent inside a phone error's number: take what came.
+    const TPhoneErrorNumber number = ReadPhoneErrorNumber(Answer, pendingPhoneError_, true);
+    pendingPhoneError_ = std::string::npos;
+    ShowError(PhoneErrorMessage(number));
+    AnswerDone = true;
+    AnswerOk = false;
+    return;
+  }
+  ShowError(msgTimeout);
+  TimedOut = true;
+  AnswerOk = false;
+}
