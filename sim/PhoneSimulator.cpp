@@ -322,7 +322,7 @@ bool TPhoneSimulator::Deliver(const TSimDelivery& delivery) {
     if (split && at < all.size() && !WaitTaken()) return false;
   }
   if (delivery.PullAfter) {
-    WaitTaken();
+    WaitTaken();  // what went out before the cut must reach the client whole
     Pull();
     return false;
   }
@@ -380,12 +380,10 @@ bool TPhoneSimulator::WriteAll(const std::string& bytes) {
 }
 
 bool TPhoneSimulator::WaitTaken() {
-  // A piece reaches the client's queue a moment after it is written, and leaves it when
-  // the client reads. Only then may the next piece go, or the two would be read as one.
-  auto appear = TSimClock::now() + milliseconds(3);
-  while (line_.PendingForClient() == 0 && TSimClock::now() < appear) std::this_thread::yield();
+  // The next piece may go only once the client has read this one, or the two would be
+  // read as one.
   auto deadline = TSimClock::now() + milliseconds(options_.PieceTimeoutMs);
-  while (line_.PendingForClient() > 0 && TSimClock::now() < deadline)
+  while (line_.ClientHasUnread() && TSimClock::now() < deadline)
     if (!Sleep(1)) return false;
   std::lock_guard lock(mutex_);
   return !stop_;

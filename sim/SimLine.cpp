@@ -1,6 +1,7 @@
 #include "SimLine.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -70,10 +71,13 @@ TSimLine TSimLine::Open() {
   return line;
 }
 
-int TSimLine::PendingForClient() const {
-  int count = 0;
-  if (!keeper_.Valid() || ::ioctl(keeper_.Get(), FIONREAD, &count) != 0) return 0;
-  return count;
+bool TSimLine::ClientHasUnread() const {
+  if (!keeper_.Valid()) return false;
+  pollfd fd{keeper_.Get(), POLLIN, 0};
+  int ready;
+  do ready = ::poll(&fd, 1, 0);
+  while (ready < 0 && errno == EINTR);
+  return ready > 0 && (fd.revents & POLLIN);
 }
 
 void TSimLine::ClientGone() const {

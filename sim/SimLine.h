@@ -5,8 +5,9 @@
 // serial device. The slave is put in raw mode at once (so nothing is echoed or
 // translated before a client sets its own line settings) and one slave descriptor, the
 // keeper, stays open for the life of the line: the line then does not hang up between
-// clients, and the keeper's input count tells how much of the last piece the client has
-// not read yet. Nothing ever reads through the keeper.
+// clients, and the keeper tells whether the client has read what was sent (a poll on a
+// tty first moves bytes still in flight into its input queue, so the answer is exact).
+// Nothing ever reads through the keeper.
 //
 // Used by the simulator's serving thread only; TSimFd is a plain RAII descriptor.
 // Open() throws std::system_error when no pseudo-terminal can be had.
@@ -58,8 +59,8 @@ class TSimLine {
   int Watch() const { return watch_.Get(); }
   const std::string& SlavePath() const { return slavePath_; }
 
-  // Bytes written to the master that the client has not read yet (0 on failure).
-  int PendingForClient() const;
+  // Bytes written to the master wait in the client's queue, unread.
+  bool ClientHasUnread() const;
   // A client closed the line. A real port forgets its exclusive mode on the last close
   // and drops what arrives while nobody listens; the keeper holds the tty open, so the
   // line does both itself.
