@@ -182,7 +182,7 @@ TSimContent TSimContent::Sample() {
       {"Müller;Anna", 0, "+49 30 1234567", "", "+49 172 9876543", "", "", "anna.mueller@example.de",
        "Hauptstraße 5\nHinterhaus, 2. Stock", "Berlin", "", "10115", "Deutschland", "19680722",
        "Allergie gegen Nüsse!"},
-      {"Müller;Lukas", 0, "", "", "+49 160 5551234", "", "", "", "", "", "", "", "", "19980229"},
+      {"Müller;Lukas", 0, "", "", "+49 160 5551234", "", "", "", "", "", "", "", "", "19960229"},
       {"Schröder;Lena", 1, "040 3456789", "", "+49 151 1112223", "", "", "lena.s@example.org",
        "Große Elbstraße 12", "Hamburg", "Hamburg", "22767", "", "19750911",
        "Kennt man vom Studium in Göttingen."},
