@@ -73,7 +73,11 @@ TEntryLists PhoneFullOfEntries() {
   lists.RingTones.resize(FactoryRingToneCount);
   for (int i = 0; i < kRingTones; ++i) {
     TRingTone r{9000 + i, "Tune " + std::to_string(i), "64,"};
-    for (int k = 0; k < 64; ++k) r.Data += std::to_string(440 + k) + ",8" + (k < 63 ? "," : "");
+    for (int k = 0; k < 64; ++k) {
+      if (k > 0) r.Data += ',';
+      r.Data += std::to_string(440 + k);
+      r.Data += ",8";
+    }
     lists.RingTones.push_back(r);
   }
   return lists;

@@ -165,9 +165,12 @@ class TRecordGenerator {
     if (Chance(2)) {  // the phone's form: n,a1,b1,...
       const int n = Uniform(0, 60);
       r.Data = std::to_string(n) + ",";
-      for (int k = 0; k < n; ++k)
-        r.Data += (k ? "," : "") + std::to_string(Uniform(0, 65535)) + "," +
-                  std::to_string(Uniform(0, 65535));
+      for (int k = 0; k < n; ++k) {
+        if (k > 0) r.Data += ',';
+        r.Data += std::to_string(Uniform(0, 65535));
+        r.Data += ',';
+        r.Data += std::to_string(Uniform(0, 65535));
+      }
     } else {  // whatever a file held
       r.Data = Text(TTextKind::Line, 40);
     }
