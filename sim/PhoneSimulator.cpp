@@ -314,7 +314,8 @@ bool TPhoneSimulator::Deliver(const TSimDelivery& delivery) {
   std::size_t at = 0;
   while (at < all.size()) {
     if (delivery.PullAfter && at >= *delivery.PullAfter) break;
-    if (think && at == echoEnd && !Sleep(delivery.ProcessMs)) return false;
+    // The echo goes out at once and is read by itself; then the phone thinks.
+    if (think && at == echoEnd && ((at > 0 && !WaitTaken()) || !Sleep(delivery.ProcessMs))) return false;
     auto next = cuts.upper_bound(at);
     std::size_t end = next == cuts.end() ? all.size() : *next;
     if (!WritePaced(all.substr(at, end - at))) return false;

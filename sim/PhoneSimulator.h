@@ -105,6 +105,7 @@ class TPhoneSimulator {
   // The phone's content and state, copied under the lock.
   std::vector<TSimEntry> Entries(int type) const;
   bool DataMode() const;
+  // The command lines handled, in order; each store's data shows as "<data N bytes>".
   std::vector<std::string> Commands() const;
   // Waits (bounded) until at least count command lines were handled.
   bool WaitForCommands(std::size_t count, int timeoutMs) const;

@@ -31,7 +31,7 @@ enum TFaultKind {
   fkSlow,           // the whole answer, echo included, starts Value ms late
   fkCutAt,          // the answer goes out in pieces cut at Positions
   fkEveryByte,      // the answer goes out one byte per piece
-  fkPullCable,      // the line is closed after Value bytes of the answer
+  fkPullCable,      // the line is closed after Value bytes of the answer, echo included
   fkNeverFinish,    // the answer stops before its final "OK" CR LF and never goes on
   fkGarbageAfter,   // Bytes go out as a piece of their own after the answer
   fkBadRingTone,    // byte 46 of a fetched ring tone record becomes Value
