@@ -8,7 +8,8 @@
 # CORPUS names the folders of seeds and regression inputs. When tests are enabled a CTest
 # test runs them: the replay driver replays them all, the libFuzzer binary fuzzes from them
 # for a bounded number of runs (new inputs go to a folder in the build tree, never into
-# the source tree).
+# the source tree). Each target and its folders are also listed in fuzz-targets.txt of
+# the build tree, one line each, for fuzz/run.sh.
 function(zarvo_fuzz_target name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LIBS;CORPUS")
   if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
@@ -27,10 +28,13 @@ function(zarvo_fuzz_target name)
   zarvo_target_options(${name})
   target_link_libraries(${name} PRIVATE ${arg_LIBS})
 
+  set(found ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+  file(MAKE_DIRECTORY ${found})
+  string(JOIN " " dirs ${arg_CORPUS})
+  file(APPEND ${ZARVO_FUZZ_TARGET_LIST} "${CMAKE_CURRENT_BINARY_DIR}/${name} ${found} ${dirs}\n")
+
   if(ZARVO_BUILD_TESTS AND arg_CORPUS)
     if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-      set(found ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
-      file(MAKE_DIRECTORY ${found})
       add_test(NAME ${name}_short
                COMMAND ${name} -runs=${ZARVO_FUZZ_TEST_RUNS} -seed=1
                        -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/${name}- ${found} ${arg_CORPUS})
@@ -41,4 +45,6 @@ function(zarvo_fuzz_target name)
 endfunction()
 
 set(ZARVO_FUZZ_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(ZARVO_FUZZ_TARGET_LIST ${CMAKE_BINARY_DIR}/fuzz-targets.txt)
+file(WRITE ${ZARVO_FUZZ_TARGET_LIST} "")
 set(ZARVO_FUZZ_TEST_RUNS 100000 CACHE STRING "Runs of each libFuzzer target in its CTest test")
