@@ -61,7 +61,10 @@ bool TAtExchange::SendData(const std::vector<unsigned char>& data) {
   try {
     for (const unsigned char byte : data) {
       comm_.WriteByte(byte);
-      AddLogLine("[" + std::to_string(byte) + "]");
+      std::string line = "[";
+      line += std::to_string(byte);
+      line += ']';
+      AddLogLine(line);
     }
     comm_.WriteByte(13);
     comm_.WriteByte(10);

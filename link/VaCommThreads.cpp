@@ -14,9 +14,15 @@ namespace {
 
 // Sets done when the queued call has run, or when Qt drops it unrun because its
 // receiver was destroyed.
-struct TDoneGuard {
-  std::shared_ptr<TVaWaitEvent> Done;
-  ~TDoneGuard() { Done->SetEvent(); }
+class TDoneGuard {
+ public:
+  explicit TDoneGuard(std::shared_ptr<TVaWaitEvent> done) : done_(std::move(done)) {}
+  TDoneGuard(const TDoneGuard&) = delete;
+  TDoneGuard& operator=(const TDoneGuard&) = delete;
+  ~TDoneGuard() { done_->SetEvent(); }
+
+ private:
+  std::shared_ptr<TVaWaitEvent> done_;
 };
 
 // Nice values for the priorities; raising above normal needs privileges and is
@@ -53,7 +59,7 @@ bool TVaPortSession::Post(std::function<void(TVaCustomComm&)> call, const std::s
   std::lock_guard<std::mutex> lock(ownerLock_);
   if (!owner_) return false;
   TVaCustomComm* owner = owner_;
-  auto guard = std::make_shared<TDoneGuard>(TDoneGuard{done});
+  auto guard = std::make_shared<TDoneGuard>(done);
   // Only queued here: Close detaches the owner under this lock before it goes, so the
   // pointer is good while the call is placed; Qt drops the call if the owner dies first.
   // The weak reference keeps a late call of an earlier open from running on a later one.
@@ -237,7 +243,10 @@ bool TVaCommWriteThread::Queue(const void* bytes, std::size_t n, int timeoutMs) 
       return false;
   }
   buffer_.Append(bytes, n);
-  DataReadySignal.SetEvent();
+  if (!dataReady_) {
+    DataReadySignal.SetEvent();
+    dataReady_ = true;
+  }
   return true;
 }
 
@@ -254,9 +263,11 @@ bool TVaCommWriteThread::WaitWritable() {
 
 void TVaCommWriteThread::Execute() {
   TVaPortSession& s = *session_;
+  bool more = false;  // bytes remained after the last write: no need to wait for the signal
   for (;;) {
     // The stop signal comes first: it wins when both are set.
-    if (TVaWaitEvent::WaitForAny({&StopSignal, &DataReadySignal}, VaInfinite) != 1) break;
+    if (more ? stopped_.load() : TVaWaitEvent::WaitForAny({&StopSignal, &DataReadySignal}, VaInfinite) != 1) break;
+    more = false;
     const unsigned char* data;
     std::size_t size;
     {
@@ -265,6 +276,7 @@ void TVaCommWriteThread::Execute() {
       data = buffer_.Data();
       if (size == 0) {
         DataReadySignal.ResetEvent();
+        dataReady_ = false;
         continue;
       }
     }
@@ -293,10 +305,14 @@ void TVaCommWriteThread::Execute() {
       buffer_.Consume(static_cast<std::size_t>(written));
       empty = buffer_.Size == 0;
       // Under the lock, so that an append can't fall between the look and the reset.
-      if (empty)
+      if (empty && dataReady_) {
         DataReadySignal.ResetEvent();
-      else
+        dataReady_ = false;
+      } else if (!empty && !dataReady_) {
         DataReadySignal.SetEvent();
+        dataReady_ = true;
+      }
+      more = !empty;
     }
     roomFreed_.notify_all();
     // No lock is held here: the window thread may be waiting for room in Queue.

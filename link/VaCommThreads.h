@@ -152,7 +152,10 @@ class TVaCommWriteThread : public TVaCommThread {
  public:
   TVaCommWriteThread(std::shared_ptr<TVaPortSession> session, std::shared_ptr<TVaCriticalSection> writeLock,
                      std::size_t capacity, TThreadPriority priority);
-  void Stop() override { StopSignal.SetEvent(); }
+  void Stop() override {
+    stopped_ = true;
+    StopSignal.SetEvent();
+  }
 
   // Window thread: queues n bytes once they fit, waiting up to timeoutMs for room;
   // false when there was none in time. Bytes are never split.
@@ -174,4 +177,6 @@ class TVaCommWriteThread : public TVaCommThread {
   std::shared_ptr<TVaCriticalSection> writeLock_;
   std::condition_variable_any roomFreed_;
   TVaCommBuffer buffer_;
+  bool dataReady_ = false;  // DataReadySignal's state, kept under the lock to save calls
+  std::atomic<bool> stopped_{false};
 };

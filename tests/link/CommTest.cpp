@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -329,6 +331,32 @@ TEST_F(CommTest, BytesLeftByTheHandlerGetAnotherNotice) {
   EXPECT_EQ(got, "0123456789");
 }
 
+TEST_F(CommTest, HandlersRunOneAtATime) {
+  // The event thread waits for each handler to return: bytes that come while one runs
+  // (even one that lets messages be processed, as a message box does) get their notice
+  // after it, never inside it.
+  int depth = 0;
+  int deepest = 0;
+  int notices = 0;
+  std::string got;
+  comm.OnRxChar = [&](TVaComm*, int) {
+    ++depth;
+    ++notices;
+    deepest = std::max(deepest, depth);
+    if (notices == 1) {
+      peer.Send("second");
+      PumpFor(300);
+    }
+    got += comm.ReadString();
+    --depth;
+  };
+  comm.Open();
+  peer.Send("first");
+  EXPECT_TRUE(PumpUntil([&] { return got == "firstsecond"; }, 3000));
+  EXPECT_EQ(deepest, 1);
+  EXPECT_EQ(got, "firstsecond");
+}
+
 TEST_F(CommTest, TransmitEmptyIsHandedOnlyWhenMonitored) {
   int empties = 0;
   comm.OnTxEmpty = [&](TVaComm*) { ++empties; };
@@ -433,6 +461,64 @@ TEST_F(CommTest, FailedWritesArePacedAndALostLineClosesThePort) {
   EXPECT_EQ(closes, 1);
   RestoreSerialSysCalls();
   EXPECT_TRUE(reported.Texts.empty());
+}
+
+// Line error counts that the seam reports for TIOCGICOUNT, as a real serial driver would.
+std::atomic<int> gFrameErrors{0};
+
+int CountingIoctl(int fd, unsigned long request, void* argument) {
+  if (request == TIOCGICOUNT) {
+    auto* c = static_cast<serial_icounter_struct*>(argument);
+    *c = serial_icounter_struct{};
+    c->frame = gFrameErrors;
+    return 0;
+  }
+  return ::ioctl(fd, request, argument);
+}
+
+TEST_F(CommTest, LineErrorsAreFetchedAndClearedWithEveryNotice) {
+  gFrameErrors = 0;
+  SerialSysCalls().Ioctl = &CountingIoctl;
+  std::vector<int> errorEvents;
+  std::string got;
+  comm.OnRxChar = [&](TVaComm*, int) { got += comm.ReadString(); };
+  comm.Open();
+
+  // A framing error comes with the next byte: the error event reaches OnError once.
+  gFrameErrors = 1;
+  comm.OnError = [&](TVaComm*, int errors) { errorEvents.push_back(errors); };
+  peer.Send("a");
+  ASSERT_TRUE(PumpUntil([&] { return got == "a"; }, 2000));
+  PumpFor(50);
+  // The notice itself fetched the flags first (the received bytes come first in the
+  // event word), so the error event found them cleared; a query now finds none either.
+  unsigned errors = 0;
+  TVaComStat stat;
+  comm.QueryStatus(errors, stat);
+  EXPECT_EQ(errors, 0u);
+  EXPECT_TRUE(errorEvents.empty());
+
+  // An error with no byte to carry it: the next query sees it, once.
+  gFrameErrors = 2;
+  comm.QueryStatus(errors, stat);
+  EXPECT_EQ(errors, CE_FRAME);
+  comm.QueryStatus(errors, stat);
+  EXPECT_EQ(errors, 0u);
+  EXPECT_TRUE(reported.Texts.empty());
+}
+
+TEST_F(CommTest, AutoOpenAndDirectWrite) {
+  comm.Loaded();
+  EXPECT_FALSE(comm.IsOpen());
+  comm.SetAutoOpen(true);
+  comm.Loaded();
+  EXPECT_TRUE(comm.IsOpen());
+  comm.Close();
+
+  comm.SetDirectWrite(true);
+  comm.Open();
+  EXPECT_TRUE(comm.WriteString("direct"));
+  EXPECT_TRUE(peer.Expect("direct", 2000));
 }
 
 TEST_F(CommTest, DestroyedWhileACallIsQueued) {

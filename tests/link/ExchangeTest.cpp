@@ -209,6 +209,8 @@ TEST_F(ExchangeTest, SilenceEndsTheExchangeAfterTheTimersInterval) {
 TEST_F(ExchangeTest, RingToneDataGoesOutByteByByte) {
   std::vector<unsigned char> data(1068);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>((i * 7) % 256);
+  // Each log line takes a while, so the write thread empties the buffer between bytes.
+  log.Delay = std::chrono::microseconds(200);
   const std::size_t before = log.Lines().size();
   peer.Play([this, before](TPtyPeer& p) {
     if (!p.ReceiveTotal(1070, 10000)) return;

@@ -123,6 +123,7 @@ void TPtyPeer::Join() {
 }
 
 void TWatchedLog::InsertLine(const std::string& rendered) {
+  if (Delay.count() > 0) std::this_thread::sleep_for(Delay);
   {
     std::lock_guard<std::mutex> lock(lock_);
     lines_.push_back(rendered);

@@ -4,6 +4,7 @@
 // side. The peer keeps a slave descriptor of its own, so the line stays up between
 // opens until HangUp.
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -58,6 +59,8 @@ class TPtyPeer {
 // arrives as a read of its own.
 class TWatchedLog : public ILogPane {
  public:
+  // Time each line takes, as a real pane takes to lay out its text.
+  std::chrono::microseconds Delay{0};
   void InsertLine(const std::string& rendered) override;
   bool WaitForLines(std::size_t n, int timeoutMs);
   std::vector<std::string> Lines();
