@@ -121,6 +121,27 @@ TDigits ReadTime(std::string_view text, TDateTime& time, std::array<int, 3>& hms
   return TryEncodeTime(hms[0], hms[1], hms[2], time) ? TDigits::dgOk : TDigits::dgInvalid;
 }
 
+// DD.MM.YYYY and HH:MM:SS of the numbers read, for the messages about invalid ones.
+std::string DottedDate(const std::array<int, 3>& ymd) {
+  std::string d;
+  AppendPadded(d, ymd[2], 2);
+  d += '.';
+  AppendPadded(d, ymd[1], 2);
+  d += '.';
+  AppendPadded(d, ymd[0], 4);
+  return d;
+}
+
+std::string ColonTime(const std::array<int, 3>& hms) {
+  std::string t;
+  AppendPadded(t, hms[0], 2);
+  t += ':';
+  AppendPadded(t, hms[1], 2);
+  t += ':';
+  AppendPadded(t, hms[2], 2);
+  return t;
+}
+
 class TParser {
  public:
   TParser(const TLines& lines, std::vector<TvObject>& vObjects, const TParserLog& log)
@@ -416,16 +437,9 @@ void TParser::Birthday(std::string_view value) {
     case TDigits::dgNotNumber:
       LogNotANumber(bad);
       break;
-    case TDigits::dgInvalid: {
-      std::string d;
-      AppendPadded(d, ymd[2], 2);
-      d += '.';
-      AppendPadded(d, ymd[1], 2);
-      d += '.';
-      AppendPadded(d, ymd[0], 4);
-      Log("birthday date ", d, " invalid");
+    case TDigits::dgInvalid:
+      Log("birthday date ", DottedDate(ymd), " invalid");
       break;
-    }
     case TDigits::dgOk:
       Record().Birthday = date;
       Log("birthday = ", ShortDateText(date));
@@ -596,16 +610,9 @@ bool TParser::DateTime(std::string_view text, std::string_view subject, TDateTim
     case TDigits::dgNotNumber:
       LogNotANumber(bad);
       return false;
-    case TDigits::dgInvalid: {
-      std::string d;
-      AppendPadded(d, parts[2], 2);
-      d += '.';
-      AppendPadded(d, parts[1], 2);
-      d += '.';
-      AppendPadded(d, parts[0], 4);
-      Log(subject, " date ", d, " invalid");
+    case TDigits::dgInvalid:
+      Log(subject, " date ", DottedDate(parts), " invalid");
       return false;
-    }
     case TDigits::dgOk:
       break;
   }
@@ -614,17 +621,10 @@ bool TParser::DateTime(std::string_view text, std::string_view subject, TDateTim
     case TDigits::dgNotNumber:
       LogNotANumber(bad);
       return false;
-    case TDigits::dgInvalid: {
+    case TDigits::dgInvalid:
       time = 0;
-      std::string t;
-      AppendPadded(t, parts[0], 2);
-      t += ':';
-      AppendPadded(t, parts[1], 2);
-      t += ':';
-      AppendPadded(t, parts[2], 2);
-      Log(subject, " time ", t, " invalid");
+      Log(subject, " time ", ColonTime(parts), " invalid");
       return false;
-    }
     case TDigits::dgOk:
       break;
   }
