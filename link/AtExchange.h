@@ -11,7 +11,7 @@
 //
 // Everything here runs on the window thread. The object does not own the serial
 // component, the timer, the log pane or the dialogs: the main window does, and hands
-// them in. It never opens or closes the port.
+// them in, and destroys the exchange before them. It never opens or closes the port.
 //
 // How an answer is bounded: every received piece restarts the timer, so an answer that
 // begins but never completes ends after the timer's interval of silence with the

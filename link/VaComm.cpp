@@ -124,6 +124,8 @@ void TVaCustomComm::OpenDevice() {
   }
   session_ = std::make_shared<TVaPortSession>(std::move(device), DescribeDevice(name, path));
   session_->Attach(this);
+  // A driver counts line errors from its start: only those from now on are this port's.
+  session_->Device.LineCounters(session_->CountersAtStatus, session_->CountersSupported);
 }
 
 void TVaCustomComm::ApplyLineSettings() {

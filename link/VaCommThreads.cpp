@@ -119,13 +119,19 @@ TVaCommThread::~TVaCommThread() {
 
 void TVaCommThread::Start(const std::shared_ptr<TVaCommThread>& thread) {
   thread->session_->ThreadStarted();
-  thread->thread_ = std::thread([self = thread]() {
-    self->tid_ = static_cast<int>(::syscall(SYS_gettid));
-    self->ApplyPriority();
-    self->Execute();
-    self->session_->ThreadFinished();
-    self->finished_.SetEvent();
-  });
+  try {
+    thread->thread_ = std::thread([self = thread]() {
+      self->tid_ = static_cast<int>(::syscall(SYS_gettid));
+      self->ApplyPriority();
+      self->Execute();
+      self->session_->ThreadFinished();
+      self->finished_.SetEvent();
+    });
+  } catch (...) {
+    thread->session_->ThreadFinished();  // never ran: it must not keep the device open
+    thread->finished_.SetEvent();
+    throw;
+  }
 }
 
 void TVaCommThread::Finish(std::chrono::steady_clock::time_point deadline) {
