@@ -1,0 +1,23 @@
+#pragma once
+// Reading the phone: what the Read button does.
+//
+// On the window thread: open the chosen port if needed and make sure a Siemens S40 is
+// attached, switch the phone into its data mode, list the identifiers of its groups,
+// contacts, events and ring tones, then fetch every group, contact, event and custom
+// ring tone one by one into the main window's lists and tree, with the progress window
+// showing how far it has come. Every phone command goes through the exchange, which shows
+// its own message for an error answer or a time-out; the read then ends at once.
+//
+// A successful read leaves the port open and the phone in data mode, for the next read
+// and for a restore. Whatever happens, the read ends with its common end steps (progress
+// window closed, controls enabled again); an exception (a port that cannot be opened, a
+// count that is not a number) passes on to the caller after them.
+
+class IMainWindowHost;
+
+// btnReadClick's body.
+void ReadPhone(IMainWindowHost& host);
+
+// The four fixed nodes of the tree ("Siemens S40" with "Address book", "Calendar" and
+// "Custom ring tones" below it), kept in the host and expanded.
+void AddFixedTreeNodes(IMainWindowHost& host);

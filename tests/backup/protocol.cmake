@@ -1,0 +1,2 @@
+zarvo_test(test_backup_protocol ${CMAKE_CURRENT_LIST_DIR}/PhoneProtocolTests.cpp)
+target_link_libraries(test_backup_protocol PRIVATE zarvo_backup zarvo_testmain_core)
