@@ -314,7 +314,9 @@ int TVaCustomComm::WriteBytes(const void* bytes, int count) {
     WriteDirect(static_cast<const unsigned char*>(bytes), count);
     return count;
   }
-  if (!writeThread_->Queue(bytes, static_cast<std::size_t>(count), buffers_.WriteTimeout()))
+  // Bytes written past the buffer would never give a transmit-empty notice.
+  if (!writeThread_->Queue(bytes, static_cast<std::size_t>(count), buffers_.WriteTimeout(),
+                           !session_->TxEmptyMonitored))
     throw EVaCommError(msgBufferFull);
   return count;
 }
@@ -368,11 +370,15 @@ std::string TVaCustomComm::ReadString() {
 int TVaCustomComm::InputCount() {
   unsigned errors = 0;
   TVaComStat stat;
-  QueryStatus(errors, stat);
+  Status(errors, stat, false);
   return static_cast<int>(stat.InQue);
 }
 
-void TVaCustomComm::QueryStatus(unsigned& errors, TVaComStat& stat) {
+void TVaCustomComm::QueryStatus(unsigned& errors, TVaComStat& stat) { Status(errors, stat, true); }
+
+// Like the status query; the input count alone leaves out the output count, which
+// costs calls on every received-bytes notice and changes nothing else.
+void TVaCustomComm::Status(unsigned& errors, TVaComStat& stat, bool withOutput) {
   errors = 0;
   stat = TVaComStat{};
   std::lock_guard<TVaCriticalSection> lock(ReadLock);
@@ -384,11 +390,13 @@ void TVaCustomComm::QueryStatus(unsigned& errors, TVaComStat& stat) {
     throw CommError(msgStatistics, error);
   }
   int out = 0;
-  if (const int error = s.Device.OutputCount(out)) {
-    if (LineGone(error)) return;
-    throw CommError(msgStatistics, error);
+  if (withOutput) {
+    if (const int error = s.Device.OutputCount(out)) {
+      if (LineGone(error)) return;
+      throw CommError(msgStatistics, error);
+    }
+    if (writeThread_) out += static_cast<int>(writeThread_->Pending());
   }
-  if (writeThread_) out += static_cast<int>(writeThread_->Pending());
   stat.InQue = static_cast<unsigned>(in);
   stat.OutQue = static_cast<unsigned>(out);
   if (s.CountersSupported) {

@@ -223,6 +223,7 @@ class TVaCustomComm : public TVaComponent {
   void SetTimeouts();
   void SetEventMask();
   void WriteDirect(const unsigned char* bytes, int count);
+  void Status(unsigned& errors, TVaComStat& stat, bool withOutput);
   void StopThreads();
 
   // Run on the window thread for the threads.

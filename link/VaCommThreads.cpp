@@ -241,14 +241,26 @@ TVaCommWriteThread::TVaCommWriteThread(std::shared_ptr<TVaPortSession> session,
                                        TThreadPriority priority)
     : TVaCommThread(std::move(session), priority), writeLock_(std::move(writeLock)), buffer_(capacity) {}
 
-bool TVaCommWriteThread::Queue(const void* bytes, std::size_t n, int timeoutMs) {
+bool TVaCommWriteThread::Queue(const void* bytes, std::size_t n, int timeoutMs, bool writeThrough) {
   std::unique_lock<TVaCriticalSection> lock(*writeLock_);
   if (buffer_.Size + n > buffer_.Capacity()) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     if (!roomFreed_.wait_until(lock, deadline, [&] { return buffer_.Size + n <= buffer_.Capacity(); }))
       return false;
   }
-  buffer_.Append(bytes, n);
+  const auto* data = static_cast<const unsigned char*>(bytes);
+  if (writeThrough && buffer_.Size == 0 && !stopped_) {
+    // An empty buffer means no write is in flight (bytes leave it only once written).
+    // A failure here is left to the thread: the bytes are queued and it retries and
+    // reports as for any write.
+    const ssize_t written = session_->Device.Write(data, n);
+    if (written > 0) {
+      data += written;
+      n -= static_cast<std::size_t>(written);
+    }
+    if (n == 0) return true;
+  }
+  buffer_.Append(data, n);
   if (!dataReady_) {
     DataReadySignal.SetEvent();
     dataReady_ = true;

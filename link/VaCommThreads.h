@@ -158,8 +158,11 @@ class TVaCommWriteThread : public TVaCommThread {
   }
 
   // Window thread: queues n bytes once they fit, waiting up to timeoutMs for room;
-  // false when there was none in time. Bytes are never split.
-  bool Queue(const void* bytes, std::size_t n, int timeoutMs);
+  // false when there was none in time. Bytes are never split. With writeThrough, bytes
+  // that find the buffer empty (nothing in flight) go to the device at once and only
+  // what it does not take is queued: the same bytes in the same order, without waking
+  // the thread.
+  bool Queue(const void* bytes, std::size_t n, int timeoutMs, bool writeThrough);
   // Bytes waiting to be written (for the output count).
   std::size_t Pending();
 
