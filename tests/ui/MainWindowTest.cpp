@@ -16,6 +16,7 @@
 
 #include "Main.h"
 #include "Maker.h"
+#include "PhoneSimulator.h"
 #include "Progress.h"
 #include "ScriptedPhone.h"
 #include "TestSupport.h"
@@ -66,6 +67,11 @@ TEST_F(MainWindow, StateAfterStart) {
   EXPECT_TRUE(m.btnExit->isEnabled());
   EXPECT_TRUE(m.cbxCOMPort->isEnabled());
   EXPECT_TRUE(m.isEnabled());
+  // The access keys of the captions.
+  EXPECT_EQ(m.btnRead->shortcut(), QKeySequence(QStringLiteral("Alt+R")));
+  EXPECT_EQ(m.btnSave->shortcut(), QKeySequence(QStringLiteral("Alt+S")));
+  EXPECT_EQ(m.btnLoad->shortcut(), QKeySequence(QStringLiteral("Alt+L")));
+  EXPECT_EQ(m.btnExit->shortcut(), QKeySequence(QStringLiteral("Alt+X")));
 
   EXPECT_TRUE(m.reLog->isHidden());
   EXPECT_TRUE(m.reLog->Text().isEmpty()) << "FormCreate empties the design's text";
@@ -358,6 +364,23 @@ TEST_F(MainWindow, ExitAndTheCloseBoxSayGoodbyeToThePhoneAlike) {
       EXPECT_TRUE(w.Dialogs.Messages.empty());
     }
   }
+}
+
+TEST_F(MainWindow, ClosingSwitchesTheSimulatedPhoneOutOfItsDataMode) {
+  // The phone model with its echo: data mode switched on the way a read does it, then
+  // the window closed.
+  TPhoneSimulator phone;
+  TPortLink link(phone.SlavePath());
+  TWindows w;
+  ShowActive(w.Main);
+  w.Main.VaComm().Open();
+  ASSERT_TRUE(w.Main.Exchange().SendCommand("AT+C#SMDE=1\r\n"));
+  ASSERT_TRUE(phone.DataMode());
+  w.Main.btnExit->click();
+  EXPECT_FALSE(w.Main.VaComm().IsOpen());
+  EXPECT_FALSE(phone.DataMode());
+  EXPECT_EQ(phone.Commands(), (std::vector<std::string>{"AT+C#SMDE=1", "AT+C#SMDE?", "AT+C#SMDE=0"}));
+  EXPECT_TRUE(w.Dialogs.Messages.empty());
 }
 
 TEST_F(MainWindow, AClosingWithoutAnswerStillClosesThePort) {
