@@ -7,6 +7,8 @@
 #include "BackupFile.h"
 #include "Handler.h"
 #include "Maker.h"
+#include "PhoneReader.h"
+#include "PhoneRestorer.h"
 #include "PhoneCommands.h"
 #include "Progress.h"
 #include "WindowDesign.h"
@@ -136,7 +138,7 @@ void TfrmMain::FormCreate() {
 }
 
 void TfrmMain::btnReadClick() {
-  RunButtonHandler([] {});
+  RunButtonHandler([this] { ReadPhone(*this); });
 }
 
 void TfrmMain::btnSaveClick() {
@@ -144,8 +146,7 @@ void TfrmMain::btnSaveClick() {
 }
 
 void TfrmMain::btnLoadClick() {
-  // The restore that stores the loaded entries on the phone goes in as the hook.
-  RunButtonHandler([this] { LoadBackup(*this, TRestoreHook{}); });
+  RunButtonHandler([this] { LoadBackup(*this, RestoreToPhone); });
 }
 
 void TfrmMain::btnExitClick() { close(); }

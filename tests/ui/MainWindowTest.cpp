@@ -295,21 +295,25 @@ const std::map<std::string, std::string> kDataModeOn = {
 const std::map<std::string, std::string> kDataModeOff = {
     {"AT+C#SMDE?", "\r\n+C#SMDE: 0\r\nOK\r\n"}, {"AT+C#SMDE=0", "\r\nOK\r\n"}};
 
-// COM4 of the port map points at the phone's line for the life of the object.
+// The port map, pointing port names at phones' lines for the life of the object.
 class TPortLink {
  public:
-  explicit TPortLink(const std::string& line) {
+  TPortLink() {
     previous_ = qgetenv("XDG_CONFIG_HOME");
     hadPrevious_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
     QDir(dir_.path()).mkpath(QStringLiteral("zarvo/ports"));
-    QFile::link(QString::fromStdString(line), dir_.filePath(QStringLiteral("zarvo/ports/COM4")));
     qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
   }
+  // COM4, the port the window starts with.
+  explicit TPortLink(const std::string& line) : TPortLink() { Link("COM4", line); }
   ~TPortLink() {
     if (hadPrevious_)
       qputenv("XDG_CONFIG_HOME", previous_);
     else
       qunsetenv("XDG_CONFIG_HOME");
+  }
+  void Link(const char* port, const std::string& line) {
+    QFile::link(QString::fromStdString(line), dir_.filePath(QStringLiteral("zarvo/ports/") + QString::fromLatin1(port)));
   }
 
  private:
@@ -381,6 +385,64 @@ TEST_F(MainWindow, ClosingSwitchesTheSimulatedPhoneOutOfItsDataMode) {
   EXPECT_FALSE(phone.DataMode());
   EXPECT_EQ(phone.Commands(), (std::vector<std::string>{"AT+C#SMDE=1", "AT+C#SMDE?", "AT+C#SMDE=0"}));
   EXPECT_TRUE(w.Dialogs.Messages.empty());
+}
+
+TEST_F(MainWindow, ReadSaveLoadAndRestoreThroughTheButtons) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString file = dir.filePath(QStringLiteral("sample.zrv"));
+  TPhoneSimulator full;
+  TPhoneSimulator empty(TSimContent::Empty());
+  TPortLink ports;
+  ports.Link("COM1", full.SlavePath());
+  ports.Link("COM2", empty.SlavePath());
+  TWindows w;
+  TfrmMain& m = w.Main;
+  ShowActive(m);
+  auto count = [](const TPhoneSimulator& phone) {
+    std::size_t n = 0;
+    for (int type : {0, 1, 2, 9}) n += phone.Entries(type).size();
+    return n;
+  };
+
+  // Read on "COM 1": port number 1, the tree filled, Save offered.
+  m.cbxCOMPort->setCurrentIndex(0);
+  m.btnRead->click();
+  EXPECT_EQ(w.Dialogs.Texts(), std::vector<QString>{});
+  EXPECT_EQ(m.VaComm().PortNum(), 1);
+  ASSERT_EQ(m.TreeView().topLevelItemCount(), 1);
+  EXPECT_EQ(m.TreeView().topLevelItem(0)->text(0), QStringLiteral("Siemens S40"));
+  EXPECT_EQ(m.TreeView().currentItem(), m.TreeView().topLevelItem(0));
+  EXPECT_GT(m.Lists().Contacts.size(), 0u);
+  EXPECT_TRUE(m.btnSave->isEnabled());
+  EXPECT_FALSE(m.btnLoad->isEnabled());
+  EXPECT_TRUE(m.btnRead->isEnabled() && m.btnExit->isEnabled() && m.cbxCOMPort->isEnabled() && m.isEnabled());
+  EXPECT_FALSE(w.ProgressWindow.isVisible());
+  EXPECT_TRUE(full.DataMode());
+
+  w.Dialogs.FileAnswers.push_back(file);
+  m.btnSave->click();
+  EXPECT_TRUE(QFile::exists(file));
+
+  // Read on "COM 2": the first phone leaves its data mode, the empty one offers Load.
+  m.cbxCOMPort->setCurrentIndex(1);
+  m.btnRead->click();
+  EXPECT_FALSE(full.DataMode());
+  EXPECT_EQ(m.VaComm().PortNum(), 2);
+  EXPECT_FALSE(m.btnSave->isEnabled());
+  ASSERT_TRUE(m.btnLoad->isEnabled());
+
+  // Load the backup: the restore stores every entry on the empty phone.
+  w.Dialogs.FileAnswers.push_back(file);
+  m.btnLoad->click();
+  EXPECT_EQ(w.Dialogs.Texts(), std::vector<QString>{});
+  EXPECT_EQ(count(empty), count(full));
+  EXPECT_TRUE(m.btnSave->isEnabled());
+  EXPECT_EQ(m.Timer.interval(), 5000);
+
+  m.btnExit->click();
+  EXPECT_FALSE(m.VaComm().IsOpen());
+  EXPECT_FALSE(empty.DataMode());
 }
 
 TEST_F(MainWindow, AClosingWithoutAnswerStillClosesThePort) {
