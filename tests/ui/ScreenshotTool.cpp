@@ -1,58 +1,46 @@
-// Takes the pictures in docs/: the main window with its log pane hidden and shown, the
-// progress window during a read, and an error box. Run it on a real display server so
-// that fonts render as a user sees them:
+// Takes the pictures in docs/: the main window after a read with its log pane hidden and
+// shown, the progress window during the read, and the error box of a port that does not
+// exist. The phone is the simulated sample phone, reached through the port map as COM4
+// (as scripts/demo.sh does), so the pictures show what the program really does. Run it
+// on a real display server so that fonts render as a user sees them:
 //
 //     xvfb-run -a build/<dir>/tests/ui/zarvo_screenshots docs
-//
-// Without a phone, the tree is filled the way a read fills it (the four fixed nodes and
-// a few entries under them), so that every image of the tree can be looked at.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
-#include <string>
+#include <functional>
 
+#include "AppException.h"
 #include "Main.h"
+#include "PhoneSimulator.h"
 #include "Progress.h"
 #include "QtDialogs.h"
 #include "WindowDesign.h"
 
 namespace {
 
-QTreeWidgetItem* AddNode(TfrmMain& m, QTreeWidgetItem* parent, const char* text, int image) {
-  auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(&m.TreeView());
-  node->setText(0, QString::fromLatin1(text));
-  node->setIcon(0, m.Image(image));
-  node->setData(0, NodeImageRole, image);
-  return node;
-}
-
-void FillTreeAsAReadWould(TfrmMain& m) {
-  m.RootNode = AddNode(m, nullptr, "Siemens S40", imgPhone);
-  m.AddressBookNode = AddNode(m, m.RootNode, "Address book", imgAddressBook);
-  m.CalendarNode = AddNode(m, m.RootNode, "Calendar", imgCalendar);
-  m.RingTonesNode = AddNode(m, m.RootNode, "Custom ring tones", imgRingTones);
-  QTreeWidgetItem* family = AddNode(m, m.AddressBookNode, "Family", imgGroup);
-  AddNode(m, family, "Anna Berger", imgContact);
-  AddNode(m, family, "Jonas Berger", imgContact);
-  QTreeWidgetItem* work = AddNode(m, m.AddressBookNode, "Work", imgGroup);
-  AddNode(m, work, "Dr. Petra Hollenstein", imgContact);
-  AddNode(m, m.AddressBookNode, "Pizza Express", imgContact);
-  AddNode(m, m.CalendarNode, "Dentist", imgEvent);
-  AddNode(m, m.CalendarNode, "Birthday party at Anna's", imgEvent);
-  AddNode(m, m.RingTonesNode, "Morning tune", imgRingTone);
-  m.TreeView().expandAll();
-  m.TreeView().setCurrentItem(m.RootNode);
-}
-
 bool Save(QWidget& widget, const QDir& dir, const char* name) {
-  QApplication::processEvents();
   const QString path = dir.filePath(QString::fromLatin1(name));
   const bool ok = widget.grab().save(path);
   std::printf("%s %s\n", ok ? "wrote" : "could not write", path.toLocal8Bit().constData());
   return ok;
+}
+
+// Runs test every 50 ms while the program waits in its own loops; act runs once, the
+// first time test is true.
+void WhileRunning(QObject* owner, std::function<bool()> test, std::function<void()> act) {
+  auto* poll = new QTimer(owner);
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, test, act] {
+    if (!test()) return;
+    poll->stop();
+    act();
+  });
+  poll->start(50);
 }
 
 }  // namespace
@@ -66,43 +54,53 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  TPhoneSimulator phone;
+  QTemporaryDir config;
+  QDir(config.path()).mkpath(QStringLiteral("zarvo/ports"));
+  QFile::link(QString::fromStdString(phone.SlavePath()), config.filePath(QStringLiteral("zarvo/ports/COM4")));
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+
   TQtDialogs dialogs;
+  SetExceptionReporter([&dialogs](const QString& text) { dialogs.ShowException(text); });
   TfrmMain frmMain(dialogs);
   TfrmProgress frmProgress(frmMain.StopRequested());
   frmMain.SetProgressWindow(&frmProgress);
   frmMain.show();
-  FillTreeAsAReadWould(frmMain);
-  frmMain.btnSave->setEnabled(true);
-  bool ok = Save(frmMain, dir, "main-window.png");
 
-  using namespace std::string_literals;  // "..."s keeps the listing's zero bytes
-  for (const std::string& line :
-       {"AT+C#SMDE?\r\n"s, "\r\n+C#SMDE: 1\r\nOK\r\n"s, "AT+C#SLST=1\r\n"s,
-        "\r\n+C#SLST: 0,12\r\n\x01\x00\x07\x19\x00\x00\x02\x00\x07\x19\x00\x00\r\nOK\r\n"s,
-        "Line 0002  BEGIN:VCARD"s, "Line 0003  N:Berger;Anna"s, "Parser end: 08.12.2026 10:15:02"s})
-    frmMain.AddLogLine(line);  // rendered as the exchange renders it
+  bool ok = true;
+  bool progressTaken = false;
+  WhileRunning(
+      &frmProgress, [&] { return frmProgress.isVisible() && frmProgress.pbContacts->value() >= 3; },
+      [&] {
+        ok = Save(frmProgress, dir, "progress-window.png") && ok;
+        progressTaken = true;
+      });
+  frmMain.btnRead->click();
+  QApplication::processEvents();
+  ok = progressTaken && ok;
+  ok = Save(frmMain, dir, "main-window.png") && ok;
+
   frmMain.btnExitKeyDown(71);
+  QApplication::processEvents();
   ok = Save(frmMain, dir, "main-window-log.png") && ok;
+  frmMain.btnExitKeyDown(71);
 
-  frmProgress.SetCaption(QStringLiteral("Reading..."));
-  frmProgress.ResetBars();
-  frmProgress.ShowProgress();
-  frmProgress.SetTotal(TProgressKind::Groups, 2);
-  frmProgress.StepDone(TProgressKind::Groups, 1, 2);
-  frmProgress.StepDone(TProgressKind::Groups, 2, 2);
-  frmProgress.SetTotal(TProgressKind::Contacts, 12);
-  for (int done = 1; done <= 5; ++done) frmProgress.StepDone(TProgressKind::Contacts, done, 12);
-  frmProgress.SetTotal(TProgressKind::Events, 0);
-  ok = Save(frmProgress, dir, "progress-window.png") && ok;
-  frmProgress.CloseProgress();
+  // A read on a port that does not exist: the standard exception report's box.
+  bool boxTaken = false;
+  WhileRunning(
+      &frmMain, [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; },
+      [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        boxTaken = Save(*box, dir, "error-box.png");
+        box->accept();
+      });
+  frmMain.cbxCOMPort->setCurrentIndex(7);
+  qputenv("XDG_CONFIG_HOME", QByteArray("/nonexistent"));
+  frmMain.btnRead->click();
+  ok = boxTaken && ok;
 
-  QMessageBox box(&frmMain);
-  ConfigureMessageBox(box, TMsgKind::Error, QStringLiteral("Error"),
-                      QStringLiteral("+CME ERROR 265: UPPB not ready.\r\n\r\nPlease wait while processing data."));
-  box.show();
-  ok = Save(box, dir, "error-box.png") && ok;
-  box.close();
-
+  frmMain.close();
   frmMain.SetProgressWindow(nullptr);
+  SetExceptionReporter({});
   return ok ? 0 : 1;
 }
