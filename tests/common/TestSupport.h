@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <deque>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,9 @@
 #include "AppException.h"
 #include "Dialogs.h"
 #include "LogPane.h"
+
+// Lets GoogleTest print texts in failure messages instead of their bytes.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 struct TRecordedMessage {
   TMsgKind Kind;
