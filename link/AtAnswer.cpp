@@ -42,7 +42,15 @@ std::string CleanAnswer(std::string_view answer) {
     const std::size_t p = text.find("\r\n\r\n");
     text.erase(0, p == std::string::npos ? 3 : p + 4);
   }
-  if (const std::size_t ok = text.find("\r\nOK"); ok != std::string::npos) text.erase(ok, 4);
+  // The final "OK" is the last thing of a complete answer. An earlier CR LF "OK" belongs
+  // to the entry in the answer (an address line "OKLAHOMA", a folded note line) and must
+  // stay, or the entry comes back damaged; only when the answer does not end in it is
+  // the first one taken.
+  if (text.ends_with("\r\nOK")) {
+    text.erase(text.size() - 4);
+  } else if (const std::size_t ok = text.find("\r\nOK"); ok != std::string::npos) {
+    text.erase(ok, 4);
+  }
   return text;
 }
 

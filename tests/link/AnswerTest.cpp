@@ -23,7 +23,11 @@ TEST(AtAnswer, CleaningTakesEchoAndOkAway) {
       {"AT+C#SMDE=0\r\n\r\nOK\r\n", "OK"},
       {"AT+X\r\nOK\r\n", "X"},  // no CR LF CR LF: only "AT+" goes
       {"  \x01\r\nline\r\n\r\nOK\r\n\x00", "line\r\n"},
-      {"\r\nOK\r\n\r\nOK\r\n", "OK\r\n"},  // only the first CR LF "OK" goes
+      {"\r\nOK\r\n\r\nOK\r\n", "OK\r\n"},  // only one CR LF "OK" goes
+      // An entry's own line beginning "OK" stays; the final result code goes.
+      {"AT+C#SGET=0,5\r\n\r\n+C#SGET: 0,5\r\nADR:;;1 Main\\\r\nOKLAHOMA;;;;\r\nEND:VCARD\r\nOK\r\n",
+       "+C#SGET: 0,5\r\nADR:;;1 Main\\\r\nOKLAHOMA;;;;\r\nEND:VCARD"},
+      {"\r\nline\r\nOK\r\nRING", "line\r\nRING"},  // not at the end: the first goes
   };
   for (const auto& c : cases) EXPECT_EQ(CleanAnswer(c.Answer), c.Cleaned) << c.Answer;
   EXPECT_EQ(TrimControls(std::string("\0\x20x y\x1f", 6)), "x y");
