@@ -40,7 +40,7 @@ TPieceFindings FindFinalResults(std::string_view answer, std::size_t pieceStart,
 std::string_view TrimControls(std::string_view text);
 
 // A complete answer without the echo of the command (through the first CR LF CR LF)
-// and without its first CR LF "OK".
+// and without its final CR LF "OK" (the first one when the answer does not end in it).
 std::string CleanAnswer(std::string_view answer);
 
 // The number after "+CME ERROR: ": at most three digits.
