@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "PhoneCommands.h"
 #include "PhoneErrors.h"
 
 namespace {
@@ -78,6 +79,30 @@ std::string PhoneErrorMessage(const TPhoneErrorNumber& number) {
   std::string_view text;
   if (number.State == TPhoneErrorNumber::pnComplete) text = PhoneErrorText(number.Number);
   return "+CME ERROR " + number.Shown + ": " + std::string(text) + ".";
+}
+
+TPieceOutcome TakeAnswerPiece(std::string& answer, TAnswerAssembly& state, std::string_view piece, bool waiting) {
+  TPieceOutcome out;
+  const std::size_t pieceStart = answer.size();
+  answer += piece;
+
+  // Everything is looked for before anything is cleaned away.
+  const TPieceFindings found = FindFinalResults(answer, pieceStart, waiting);
+  out.Prompt = state.PromptExpected && answer.find(InputPrompt) != std::string::npos;
+  if (state.PendingPhoneError == std::string::npos) state.PendingPhoneError = found.PhoneErrorAt;
+  if (state.PendingPhoneError != std::string::npos) {
+    // Another end in the same answer means the number is all there is.
+    const bool final = found.Ok || found.Error || out.Prompt;
+    const TPhoneErrorNumber number = ReadPhoneErrorNumber(answer, state.PendingPhoneError, final);
+    if (number.State != TPhoneErrorNumber::pnIncomplete) {
+      out.PhoneError = number;
+      state.PendingPhoneError = std::string::npos;
+    }
+  }
+  out.Ok = found.Ok;
+  out.Error = found.Error;
+  if (out.Ok) answer = CleanAnswer(answer);
+  return out;
 }
 
 std::string RenderLogLine(std::string_view text) {

@@ -8,6 +8,7 @@
 // to catch a result that ends in the new piece, so nothing is found twice.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -58,6 +59,28 @@ TPhoneErrorNumber ReadPhoneErrorNumber(std::string_view answer, std::size_t mark
 
 // "+CME ERROR " number ": " text "."; the text is empty for a number without one.
 std::string PhoneErrorMessage(const TPhoneErrorNumber& number);
+
+// What one received piece does to the answer: the receive handler's assembly and
+// classification without the port, the timer or the message boxes, which stay with the
+// handler (AtExchange.cpp) and act on the outcome.
+struct TAnswerAssembly {
+  // Where a "+CME ERROR:" begins whose number has not fully arrived; npos when none.
+  std::size_t PendingPhoneError = std::string::npos;
+  bool PromptExpected = true;  // the input prompt ends this answer (a store command)
+};
+
+struct TPieceOutcome {
+  bool Ok = false;      // CR LF "OK" CR LF: the answer has been cleaned
+  bool Prompt = false;  // the input prompt CR LF ">"
+  bool Error = false;   // CR LF "ERROR" CR LF
+  std::optional<TPhoneErrorNumber> PhoneError;  // a phone error whose number is complete
+  bool Ends() const { return Ok || Prompt || Error || PhoneError.has_value(); }
+};
+
+// Appends the piece to the answer and classifies it; waiting tells whether an exchange
+// awaits the answer (only then may a result begin before the piece). After an "OK" the
+// answer is the cleaned answer.
+TPieceOutcome TakeAnswerPiece(std::string& answer, TAnswerAssembly& state, std::string_view piece, bool waiting);
 
 // A log line: control characters other than CR and LF as "(code)".
 std::string RenderLogLine(std::string_view text);

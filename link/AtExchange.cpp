@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include <optional>
-
 #include "AppException.h"
 #include "AtAnswer.h"
 #include "PhoneCommands.h"
@@ -30,8 +28,8 @@ void TAtExchange::BeginExchange(bool promptExpected) {
   AnswerDone = false;
   AnswerOk = true;
   TimedOut = false;
-  promptExpected_ = promptExpected;
-  pendingPhoneError_ = std::string::npos;
+  assembly_.PromptExpected = promptExpected;
+  assembly_.PendingPhoneError = std::string::npos;
   watchedOpen_ = comm_.IsOpen() ? comm_.OpenCount() : 0;
   timer_.start();
 }
@@ -93,7 +91,7 @@ void TAtExchange::WaitForAnswer() {
     QCoreApplication::processEvents();
     if (!AnswerDone && !TimedOut && ConnectionLost()) {
       timer_.stop();
-      pendingPhoneError_ = std::string::npos;
+      assembly_.PendingPhoneError = std::string::npos;
       watchedOpen_ = 0;
       ShowError(msgConnectionLost);
       AnswerDone = true;
@@ -115,39 +113,18 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
   timer_.stop();
   const std::string piece = comm_.ReadString();
   AddLogLine(piece);
-  const std::size_t pieceStart = Answer.size();
-  Answer += piece;
-
-  // Everything is looked for before anything is cleaned away.
-  const TPieceFindings found = FindFinalResults(Answer, pieceStart, waiting);
-  const bool prompt = promptExpected_ && Answer.find(InputPrompt) != std::string::npos;
-  if (pendingPhoneError_ == std::string::npos) pendingPhoneError_ = found.PhoneErrorAt;
-  std::optional<TPhoneErrorNumber> phoneError;
-  if (pendingPhoneError_ != std::string::npos) {
-    // Another end in the same answer means the number is all there is.
-    const bool final = found.Ok || found.Error || prompt;
-    const TPhoneErrorNumber number = ReadPhoneErrorNumber(Answer, pendingPhoneError_, final);
-    if (number.State != TPhoneErrorNumber::pnIncomplete) {
-      phoneError = number;
-      pendingPhoneError_ = std::string::npos;
-    }
-  }
-  const bool ends = found.Ok || prompt || found.Error || phoneError.has_value();
+  const TPieceOutcome found = TakeAnswerPiece(Answer, assembly_, piece, waiting);
   // Every piece of an unfinished answer gives the phone another interval.
-  if (waiting && !ends) timer_.start();
+  if (waiting && !found.Ends()) timer_.start();
 
-  if (found.Ok) {
-    Answer = CleanAnswer(Answer);
-    AnswerDone = true;
-  }
-  if (prompt) AnswerDone = true;
+  if (found.Ok || found.Prompt) AnswerDone = true;
   if (found.Error) {
     ShowError(msgInvalidCommand);
     AnswerDone = true;
     AnswerOk = false;
   }
-  if (phoneError) {
-    ShowError(PhoneErrorMessage(*phoneError));
+  if (found.PhoneError) {
+    ShowError(PhoneErrorMessage(*found.PhoneError));
     AnswerDone = true;
     AnswerOk = false;
   }
@@ -155,10 +132,10 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
 
 void TAtExchange::TimerTimer() {
   timer_.stop();
-  if (pendingPhoneError_ != std::string::npos) {
+  if (assembly_.PendingPhoneError != std::string::npos) {
     // The phone fell silent inside a phone error's number: take what came.
-    const TPhoneErrorNumber number = ReadPhoneErrorNumber(Answer, pendingPhoneError_, true);
-    pendingPhoneError_ = std::string::npos;
+    const TPhoneErrorNumber number = ReadPhoneErrorNumber(Answer, assembly_.PendingPhoneError, true);
+    assembly_.PendingPhoneError = std::string::npos;
     ShowError(PhoneErrorMessage(number));
     AnswerDone = true;
     AnswerOk = false;

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "AtAnswer.h"
 #include "Dialogs.h"
 #include "LogPane.h"
 
@@ -68,7 +69,7 @@ class TAtExchange {
   QTimer& Timer() { return timer_; }
 
   // Whether the running exchange ends at the input prompt (set by each send).
-  bool PromptExpected() const { return promptExpected_; }
+  bool PromptExpected() const { return assembly_.PromptExpected; }
 
   static constexpr const char* msgInvalidCommand = "ERROR: Invalid command.";
   static constexpr const char* msgTimeout = "ERROR: No answer from phone (timeout).";
@@ -85,9 +86,7 @@ class TAtExchange {
   ILogPane& log_;
   IDialogs& dialogs_;
   QMetaObject::Connection timerConnection_;
-  bool promptExpected_ = true;
-  // Where a "+CME ERROR:" begins whose number has not fully arrived; npos when none.
-  std::size_t pendingPhoneError_ = std::string::npos;
+  TAnswerAssembly assembly_;  // the phone error still arriving, the prompt expected
   // The port's open count when the awaited command went out; 0 when nothing is awaited.
   unsigned watchedOpen_ = 0;
 };
