@@ -1,20 +1,17 @@
 #include "BackupFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <cerrno>
 #include <exception>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
 
 #include "AppException.h"
+#include "AtomicFile.h"
 #include "Maker.h"
 #include "VObjectParser.h"
+#include "VObjectText.h"
 #include "VObjectWriter.h"
 
 namespace {
@@ -34,32 +31,6 @@ std::string Utf8(const QString& s) {
 
 [[noreturn]] void ThrowCannotOpen(const QString& fileName) {
   throw std::runtime_error("Cannot open file " + Utf8(fileName));
-}
-
-// Makes the rename of a committed save durable; best effort, the file itself is safe.
-void SyncDirectory(const QString& dir) {
-  const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  while (::fsync(fd) != 0 && errno == EINTR) {
-  }
-  ::close(fd);
-}
-
-// CR LF, a lone CR and a lone LF each end a line; a NUL ends the text. A line end at the
-// very end makes no empty line after it.
-TLines SplitLines(std::string_view text) {
-  const std::size_t nul = text.find('\0');
-  if (nul != std::string_view::npos) text = text.substr(0, nul);
-  TLines lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.emplace_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
-  return lines;
 }
 
 void AppendLines(TLines& to, const TLines& from) { to.insert(to.end(), from.begin(), from.end()); }
@@ -134,24 +105,10 @@ void WriteBackupFile(const QString& fileName, const TLines& lines) {
     text += "\r\n";
   }
 
-  // The new content goes to a temporary file beside the target and replaces it only
-  // once it is complete and on the disk; any failure before that leaves the old file.
-  QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly)) ThrowCannotCreate(fileName);
-  const auto written = file.write(text.data(), static_cast<qint64>(text.size()));
-  if (written != static_cast<qint64>(text.size()) || !file.flush()) {
-    file.cancelWriting();
-    ThrowCannotCreate(fileName);
-  }
-  int rc;
-  while ((rc = ::fsync(file.handle())) != 0 && errno == EINTR) {
-  }
-  if (rc != 0 && errno != EINVAL && errno != EROFS) {
-    file.cancelWriting();
-    ThrowCannotCreate(fileName);
-  }
-  if (!file.commit()) ThrowCannotCreate(fileName);
-  SyncDirectory(QFileInfo(fileName).absolutePath());
+  // Written beside the target and renamed over it once on the disk: a failure, a crash
+  // or a kill before that leaves the old file; a killed save's leftovers are cleared by
+  // the next save (AtomicFile.h).
+  if (ReplaceFileContent(QFile::encodeName(fileName).toStdString(), text) != 0) ThrowCannotCreate(fileName);
 }
 
 TLines ReadBackupFile(const QString& fileName) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Entries.h"
+#include "VObjectText.h"  // SplitLines
 
 // The text-to-integer conversion the parser uses (blanks in front, a sign, decimal
 // digits, nothing after, within 32 bits). Throws "'<text>' is not a valid integer value".
@@ -63,6 +64,3 @@ std::string EventEntryText(const TLines& veventLines);
 // The identifier after the first "+C#SPUT: " of a store answer: the nine characters
 // that follow it, read as a decimal number (digits that stop early end the number).
 std::int32_t DecodeNewIdentifier(const std::string& answer);
-
-// Splits a text into lines at CR LF, lone CR and lone LF; a NUL ends the text.
-TLines SplitLines(std::string_view text);

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "Entries.h"
+
 // Upper case of the letters a to z; every other byte, those above 127 included, stays.
 constexpr char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 std::string UpperAscii(std::string_view text);
@@ -44,6 +46,10 @@ bool TryStrToInt(std::string_view text, std::int32_t& value);
 // that an escaped "=0D=0A" written as "=3D0D=3D0A" comes back as those six characters.
 // Nothing else is decoded.
 std::string DecodeEscapes(std::string_view text);
+
+// A text as lines: CR LF, a lone CR and a lone LF each end a line, a NUL ends the text,
+// and a line end at the very end makes no empty line after it.
+TLines SplitLines(std::string_view text);
 
 // Appends "Line " and the 1-based number of the 0-based line index, with at least four
 // digits ("Line 0007", "Line 12345").
