@@ -1,0 +1,28 @@
+#pragma once
+// Replacing a file's content as a whole, for Save: the new content goes into a temporary
+// file beside the target, is flushed to the disk and renamed over the target, so that a
+// failure, a crash or a kill at any moment leaves either the old file or the complete
+// new one.
+//
+// The temporary file is hidden and named after the target, ".<name>.zarvo-save-XXXXXX",
+// and holds an flock from before it has that name until it has been renamed. Where the
+// file system has unnamed temporary files (O_TMPFILE) the content is written before the
+// file gets its name; elsewhere (FAT sticks, network shares) under the name. A killed
+// save can leave such a file behind; every save first removes, from the target's folder,
+// the files of that pattern that are the user's own and that no one holds locked, so
+// they never pile up. Nothing else is ever removed.
+//
+// A symbolic link as the target is followed: the file it points to is replaced, the link
+// stays. An existing target keeps its permission bits; one that is not writable, or is
+// not a regular file, is not replaced. Any thread; returns 0 or an errno, raises nothing.
+
+#include <string>
+#include <string_view>
+
+int ReplaceFileContent(const std::string& path, std::string_view content);
+
+// Removes our stale temporary files from the folder; the number removed.
+int RemoveStaleSaveFiles(const std::string& folder);
+
+// ".<name>.zarvo-save-" and six letters or digits.
+bool IsSaveTemporaryName(std::string_view fileName);
