@@ -16,13 +16,13 @@ namespace {
 // receiver was destroyed.
 class TDoneGuard {
  public:
-  explicit TDoneGuard(std::shared_ptr<TVaWaitEvent> done) : done_(std::move(done)) {}
+  explicit TDoneGuard(std::shared_ptr<TVaHandOffDone> done) : done_(std::move(done)) {}
   TDoneGuard(const TDoneGuard&) = delete;
   TDoneGuard& operator=(const TDoneGuard&) = delete;
-  ~TDoneGuard() { done_->SetEvent(); }
+  ~TDoneGuard() { done_->Set(); }
 
  private:
-  std::shared_ptr<TVaWaitEvent> done_;
+  std::shared_ptr<TVaHandOffDone> done_;
 };
 
 // Nice values for the priorities; raising above normal needs privileges and is
@@ -55,7 +55,7 @@ void TVaPortSession::Detach() {
   owner_ = nullptr;
 }
 
-bool TVaPortSession::Post(std::function<void(TVaCustomComm&)> call, const std::shared_ptr<TVaWaitEvent>& done) {
+bool TVaPortSession::Post(std::function<void(TVaCustomComm&)> call, const std::shared_ptr<TVaHandOffDone>& done) {
   std::lock_guard<std::mutex> lock(ownerLock_);
   if (!owner_) return false;
   TVaCustomComm* owner = owner_;
@@ -86,6 +86,35 @@ void TVaPortSession::Release() {
   std::lock_guard<std::mutex> lock(deviceLock_);
   released_ = true;
   if (running_ == 0) Device.Close();
+}
+
+// --- TVaHandOffDone ---------------------------------------------------------------
+
+void TVaHandOffDone::Arm() {
+  std::lock_guard<std::mutex> lock(lock_);
+  done_ = false;
+}
+
+void TVaHandOffDone::Set() {
+  {
+    std::lock_guard<std::mutex> lock(lock_);
+    done_ = true;
+  }
+  changed_.notify_all();
+}
+
+void TVaHandOffDone::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(lock_);
+    stopped_ = true;
+  }
+  changed_.notify_all();
+}
+
+bool TVaHandOffDone::Wait() {
+  std::unique_lock<std::mutex> lock(lock_);
+  changed_.wait(lock, [this] { return done_ || stopped_; });
+  return !stopped_;
 }
 
 // --- TVaCommBuffer ----------------------------------------------------------------
@@ -152,11 +181,16 @@ void TVaCommThread::ApplyPriority() {
   if (tid != 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceFor(priority_.load()));
 }
 
+void TVaCommThread::StopHandOff() {
+  stopping_ = true;
+  handOffDone_->Stop();
+}
+
 bool TVaCommThread::HandOff(std::function<void(TVaCustomComm&)> call) {
   if (Stopping()) return false;
-  handOffDone_->ResetEvent();
+  handOffDone_->Arm();
   if (!session_->Post(std::move(call), handOffDone_)) return false;
-  return TVaWaitEvent::WaitForAny({&StopEvent(), handOffDone_.get()}, VaInfinite) == 1;
+  return handOffDone_->Wait();
 }
 
 void TVaCommThread::ReportHangUp() {
@@ -170,6 +204,7 @@ TVaCommEventThread::TVaCommEventThread(std::shared_ptr<TVaPortSession> session, 
     : TVaCommThread(std::move(session), priority) {}
 
 void TVaCommEventThread::Stop() {
+  StopHandOff();
   Stopped = true;
   WaitSignal.SetEvent();
 }
@@ -191,8 +226,8 @@ void TVaCommEventThread::Execute() {
   TSerialLineCounters counters;
   LineErrorsSince(counters, countersSupported);
 
-  // What was waiting at the last notice: bytes still waiting, with no read since, are
-  // not new and get no second notice until more arrive.
+  // What was waiting at the last notice (-1: not counted): bytes still waiting, with no
+  // read since, are not new and get no second notice until more arrive.
   int countAtNotice = 0;
   std::uint64_t readsAtNotice = 0;
 
@@ -210,22 +245,29 @@ void TVaCommEventThread::Execute() {
     }
     unsigned word = 0;
     if (got & POLLIN) {
-      int waiting = 0;
-      const int error = s.Device.InputCount(waiting);
-      if (error == EIO) {
-        ReportHangUp();
-        continue;
-      }
       const std::uint64_t reads = s.ReadCount.load();
-      if (error != 0 || waiting <= 0) {
-        Pause(UntakenPauseMs);  // readable yet nothing to count: do not spin on it
-        continue;
+      if (reads != readsAtNotice) {
+        // Read from since the last notice: what waits now is news. It is not counted
+        // here, since the window thread counts it again anyway; a count that turns out
+        // to be 0 there calls no handler.
+        countAtNotice = -1;
+      } else {
+        int waiting = 0;
+        const int error = s.Device.InputCount(waiting);
+        if (error == EIO) {
+          ReportHangUp();
+          continue;
+        }
+        if (error != 0 || waiting <= 0) {
+          Pause(UntakenPauseMs);  // readable yet nothing to count: do not spin on it
+          continue;
+        }
+        if (waiting == countAtNotice) {
+          Pause(UntakenPauseMs);
+          continue;
+        }
+        countAtNotice = waiting;
       }
-      if (waiting == countAtNotice && reads == readsAtNotice) {
-        Pause(UntakenPauseMs);
-        continue;
-      }
-      countAtNotice = waiting;
       readsAtNotice = reads;
       word |= EV_RXCHAR;
     }
@@ -305,6 +347,7 @@ void TVaCommWriteThread::Execute() {
       const int error = errno;
       if (error == EAGAIN || error == EWOULDBLOCK) {
         if (!WaitWritable()) break;
+        more = true;  // the bytes are still there: straight back to the write
         continue;
       }
       if (error == EIO) {

@@ -32,6 +32,28 @@
 
 class TVaCustomComm;
 
+// Where a thread waits for the call it placed for the window thread: set once the call
+// has run or been dropped, and ended as well by the thread's stop, which wins when both
+// came. A lock and a condition variable rather than a descriptor: the wait and the
+// signal are one system call each, and arming costs none.
+class TVaHandOffDone {
+ public:
+  // Before each call is placed.
+  void Arm();
+  // The call ran, or was dropped unrun.
+  void Set();
+  // The thread was told to stop: ends the wait in progress and every later one.
+  void Stop();
+  // Until Set or Stop; true when the call ran and no stop came.
+  bool Wait();
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool done_ = false;
+  bool stopped_ = false;
+};
+
 class TVaPortSession : public std::enable_shared_from_this<TVaPortSession> {
  public:
   TVaPortSession(TSerialDevice device, std::string deviceText);
@@ -59,7 +81,7 @@ class TVaPortSession : public std::enable_shared_from_this<TVaPortSession> {
   void Detach();
   // Places call for the window thread; done is set once it has run or been dropped.
   // False when the component has let go (nothing is placed, done is left alone).
-  bool Post(std::function<void(TVaCustomComm&)> call, const std::shared_ptr<TVaWaitEvent>& done);
+  bool Post(std::function<void(TVaCustomComm&)> call, const std::shared_ptr<TVaHandOffDone>& done);
 
   void ThreadStarted();
   void ThreadFinished();
@@ -110,7 +132,10 @@ class TVaCommThread {
   virtual void Execute() = 0;
   // The stop signal that ends every wait of this thread.
   virtual TVaWaitEvent& StopEvent() = 0;
-  bool Stopping() { return StopEvent().IsSet(); }
+  // Each Stop calls this first: the flag that Stopping reads without a system call, and
+  // the end of a hand-off's wait.
+  void StopHandOff();
+  bool Stopping() const { return stopping_.load(); }
   // Hands call to the window thread and waits until it has run; false when the thread
   // was told to stop meanwhile or the component has let go.
   bool HandOff(std::function<void(TVaCustomComm&)> call);
@@ -124,7 +149,8 @@ class TVaCommThread {
 
  private:
   void ApplyPriority();
-  std::shared_ptr<TVaWaitEvent> handOffDone_ = std::make_shared<TVaWaitEvent>();
+  std::atomic<bool> stopping_{false};
+  std::shared_ptr<TVaHandOffDone> handOffDone_ = std::make_shared<TVaHandOffDone>();
   TVaWaitEvent finished_;
   std::thread thread_;
   std::atomic<int> tid_{0};
@@ -153,6 +179,7 @@ class TVaCommWriteThread : public TVaCommThread {
   TVaCommWriteThread(std::shared_ptr<TVaPortSession> session, std::shared_ptr<TVaCriticalSection> writeLock,
                      std::size_t capacity, TThreadPriority priority);
   void Stop() override {
+    StopHandOff();
     stopped_ = true;
     StopSignal.SetEvent();
   }
