@@ -3,6 +3,7 @@
 // until the main window has closed. The program takes no command line of its own.
 
 #include <QApplication>
+#include <QIcon>
 
 #include "AppException.h"
 #include "Main.h"
@@ -14,6 +15,10 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // The name, not the display name: Qt would append a display name to every caption.
   QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+  // The installed menu entry and icon, so that a desktop shows the handset for the
+  // window; the tree's handset when zarvo runs from its build folder.
+  QApplication::setDesktopFileName(QStringLiteral("zarvo"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("zarvo"), QIcon(QStringLiteral(":/images/phone.png"))));
 
   TQtDialogs dialogs;
   SetExceptionReporter([&dialogs](const QString& text) { dialogs.ShowException(text); });
