@@ -115,7 +115,8 @@ int WriteAll(int fd, std::string_view content) {
 int Finish(int fd, std::string_view content, const mode_t* keepMode) {
   if (const int e = WriteAll(fd, content)) return e;
   if (Retried([&] { return ::fsync(fd); }) != 0 && errno != EINVAL && errno != EROFS) return Errno();
-  if (keepMode && ::fchmod(fd, *keepMode) != 0) return Errno();
+  // Best effort: FAT and some shares keep no such bits, and the content is what counts.
+  if (keepMode) (void)::fchmod(fd, *keepMode);
   return 0;
 }
 
@@ -128,7 +129,9 @@ int WriteUnnamed(int dir, const std::string& base, std::string_view content, con
     if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT) return -1;
     return Errno();
   }
-  if (Retried([&] { return ::flock(file.Get(), LOCK_EX | LOCK_NB); }) != 0) return Errno();
+  // No one else can hold a file without a name; where the file system has no locks the
+  // cleaners cannot lock either, and so leave every file alone.
+  Retried([&] { return ::flock(file.Get(), LOCK_EX | LOCK_NB); });
   if (const int e = Finish(file.Get(), content, keepMode)) return e;
   const std::string self = "/proc/self/fd/" + std::to_string(file.Get());
   for (int i = 0; i < kNameTries; ++i) {
@@ -157,9 +160,11 @@ int WriteNamed(int dir, const std::string& base, std::string_view content, const
       name.clear();
       return Errno();
     }
-    if (Retried([&] { return ::flock(file.Get(), LOCK_EX | LOCK_NB); }) == 0 && NameIsFile(dir, name, file.Get()))
-      return Finish(file.Get(), content, keepMode);
-    file.Reset();  // the cleaner removes it, or has done so
+    // Refused only while a cleaner holds it, which then removes it; and the name must
+    // still be this file, in case a cleaner removed it before the lock was ours.
+    const bool refused = Retried([&] { return ::flock(file.Get(), LOCK_EX | LOCK_NB); }) != 0 && errno == EWOULDBLOCK;
+    if (!refused && NameIsFile(dir, name, file.Get())) return Finish(file.Get(), content, keepMode);
+    file.Reset();
   }
   name.clear();
   return EEXIST;

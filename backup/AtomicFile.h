@@ -5,12 +5,13 @@
 // new one.
 //
 // The temporary file is hidden and named after the target, ".<name>.zarvo-save-XXXXXX",
-// and holds an flock from before it has that name until it has been renamed. Where the
-// file system has unnamed temporary files (O_TMPFILE) the content is written before the
-// file gets its name; elsewhere (FAT sticks, network shares) under the name. A killed
-// save can leave such a file behind; every save first removes, from the target's folder,
-// the files of that pattern that are the user's own and that no one holds locked, so
-// they never pile up. Nothing else is ever removed.
+// and holds an flock until it has been renamed. Where the file system has unnamed
+// temporary files (O_TMPFILE) the content is written, locked, before the file gets its
+// name; elsewhere (FAT sticks, network shares) under the name, locked just after it is
+// created and checked to be still under it. A killed save can leave such a file behind;
+// every save first removes, from the target's folder, the files of that pattern that
+// are the user's own and that no one holds locked, so they never pile up. Nothing else
+// is ever removed; where the file system has no locks, nothing at all.
 //
 // A symbolic link as the target is followed: the file it points to is replaced, the link
 // stays. An existing target keeps its permission bits; one that is not writable, or is
