@@ -234,6 +234,9 @@ void Print(const char* what, const TFigures& f) {
               f.Bytes.Out);
   std::printf("  wall %.2f s  floor %.2f s  ratio %.3f  (floor of the phone's bytes only %.2f s, ratio %.3f)\n",
               f.Wall, f.Floor, f.Wall / f.Floor, f.PhoneFloor, f.Wall / f.PhoneFloor);
+  std::printf("  per exchange %.1f ms beyond its 100 ms wait (the answer's bytes where they outlast it, and the "
+              "program's work)\n",
+              1e3 * (f.Wall - static_cast<double>(f.Exchanges) * kWaitSeconds) / static_cast<double>(f.Exchanges));
   std::printf("  cpu %.3f s  share %.2f %%  (window thread %.3f s, other threads of the program %.3f s; "
               "simulator %.3f s not counted)\n",
               f.Cpu, 100 * f.Cpu / f.Wall, f.WindowCpu, f.Cpu - f.WindowCpu, f.SimCpu);
