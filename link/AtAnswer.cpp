@@ -37,8 +37,19 @@ std::string_view TrimControls(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
-std::string CleanAnswer(std::string_view answer) {
+std::string_view CommandEcho(std::string_view command) {
+  if (!command.starts_with("AT")) return {};
+  return command.substr(0, command.find_first_of("\r\n"));
+}
+
+std::string CleanAnswer(std::string_view answer, std::string_view echo) {
   std::string text(TrimControls(answer));
+  if (!echo.empty() && !text.starts_with("AT+")) {
+    // Without this the echo stays, and the listing and ring tone decoders, which count
+    // positions from the answer's start, read the wrong bytes.
+    const std::size_t at = text.find(echo);
+    if (at != std::string::npos && at < text.find("\r\n")) text.erase(0, at);
+  }
   if (text.starts_with("AT+")) {
     const std::size_t p = text.find("\r\n\r\n");
     text.erase(0, p == std::string::npos ? 3 : p + 4);
@@ -101,7 +112,7 @@ TPieceOutcome TakeAnswerPiece(std::string& answer, TAnswerAssembly& state, std::
   }
   out.Ok = found.Ok;
   out.Error = found.Error;
-  if (out.Ok) answer = CleanAnswer(answer);
+  if (out.Ok) answer = CleanAnswer(answer, state.Echo);
   return out;
 }
 

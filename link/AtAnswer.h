@@ -42,7 +42,13 @@ std::string_view TrimControls(std::string_view text);
 
 // A complete answer without the echo of the command (through the first CR LF CR LF)
 // and without its final CR LF "OK" (the first one when the answer does not end in it).
-std::string CleanAnswer(std::string_view answer);
+// Given the command's echo, bytes in front of it on its line are dropped first: line
+// noise that followed the previous answer and was read together with this one.
+std::string CleanAnswer(std::string_view answer, std::string_view echo = {});
+
+// How the phone echoes a command: its text up to the first CR or LF; empty for what is
+// not an AT command (the entry text of a store, which is not echoed).
+std::string_view CommandEcho(std::string_view command);
 
 // The number after "+CME ERROR: ": at most three digits.
 struct TPhoneErrorNumber {
@@ -67,6 +73,7 @@ struct TAnswerAssembly {
   // Where a "+CME ERROR:" begins whose number has not fully arrived; npos when none.
   std::size_t PendingPhoneError = std::string::npos;
   bool PromptExpected = true;  // the input prompt ends this answer (a store command)
+  std::string Echo;            // CommandEcho of the command sent; empty for data
 };
 
 struct TPieceOutcome {

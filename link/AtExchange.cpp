@@ -30,6 +30,7 @@ void TAtExchange::BeginExchange(bool promptExpected) {
   TimedOut = false;
   assembly_.PromptExpected = promptExpected;
   assembly_.PendingPhoneError = std::string::npos;
+  assembly_.Echo.clear();
   watchedOpen_ = comm_.IsOpen() ? comm_.OpenCount() : 0;
   timer_.start();
 }
@@ -43,6 +44,7 @@ void TAtExchange::AbandonExchange() {
 
 bool TAtExchange::SendCommand(const std::string& text) {
   BeginExchange(text.starts_with(cmdPut));
+  assembly_.Echo = CommandEcho(text);
   try {
     comm_.WriteString(text);
   } catch (...) {

@@ -21,6 +21,8 @@
 // wait only after a store command ("AT+C#SPUT="): fetched binary data may hold the same
 // bytes. When the port that a command went out on closes while its answer is awaited
 // (the line hung up), the exchange ends at once with "ERROR: Connection to phone lost.".
+// Bytes that arrived before the echo of a command, on its line, are noise (stray bytes
+// after the previous answer): the cleaning drops them with the echo.
 // SendCommand and SendData pass on EVaCommError from the port (the buffer is full).
 
 #include <QMetaObject>

@@ -33,6 +33,27 @@ TEST(AtAnswer, CleaningTakesEchoAndOkAway) {
   EXPECT_EQ(TrimControls(std::string("\0\x20x y\x1f", 6)), "x y");
 }
 
+// Line noise after one answer is read in front of the next one's echo: it goes with the
+// echo, so that the listing keeps its positions. Noise that is not on the echo's line,
+// or an answer without the echo, stays as it was.
+TEST(AtAnswer, NoiseBeforeTheEchoGoesWithIt) {
+  struct {
+    const char* Answer;
+    const char* Echo;
+    const char* Cleaned;
+  } cases[] = {
+      {"\x11\xff~# noiseAT+C#SLST=1\r\n\r\n+C#SLST: 0,6\r\nabcdef\r\nOK\r\n", "AT+C#SLST=1",
+       "+C#SLST: 0,6\r\nabcdef"},
+      {"AT+C#SLST=1\r\n\r\n+C#SLST: 0,0\r\n\r\nOK\r\n", "AT+C#SLST=1", "+C#SLST: 0,0\r\n"},
+      {"noise\r\nAT+CGSN\r\n\r\n35007780\r\nOK\r\n", "AT+CGSN", "noise\r\nAT+CGSN\r\n\r\n35007780"},
+      {"\r\n+C#SPUT: 5\r\nAT+CGSN\r\nOK\r\n", "AT+CGSN", "+C#SPUT: 5\r\nAT+CGSN"},
+      {"noise\r\n+C#SPUT: 5\r\nOK\r\n", "", "noise\r\n+C#SPUT: 5"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CleanAnswer(c.Answer, c.Echo), c.Cleaned) << c.Answer;
+  EXPECT_EQ(CommandEcho("AT+C#SGET=0,5\r\n"), "AT+C#SGET=0,5");
+  EXPECT_EQ(CommandEcho("BEGIN:VCARD\r\nAT+X\r\n"), "");
+}
+
 TEST(AtAnswer, FinalResultsAreFoundOnceAlsoAcrossPieces) {
   // {answer, where the newest piece starts, carry, ok, error, phone error at}
   struct {
