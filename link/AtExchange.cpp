@@ -8,6 +8,13 @@
 #include "PhoneCommands.h"
 #include "VaComm.h"
 
+namespace {
+
+// watchedOpen_ of a command sent to a closed port: no open count is ever this.
+constexpr unsigned kNoLine = ~0u;
+
+}  // namespace
+
 TAtExchange::TAtExchange(TVaComm& comm, QTimer& timer, ILogPane& log, IDialogs& dialogs)
     : comm_(comm), timer_(timer), log_(log), dialogs_(dialogs) {
   comm_.OnOpen = [this](TVaComm* sender) { VaCommOpen(sender); };
@@ -31,7 +38,10 @@ void TAtExchange::BeginExchange(bool promptExpected) {
   assembly_.PromptExpected = promptExpected;
   assembly_.PendingPhoneError = std::string::npos;
   assembly_.Echo.clear();
-  watchedOpen_ = comm_.IsOpen() ? comm_.OpenCount() : 0;
+  // A port that is closed already (the line hung up between two operations) takes no
+  // bytes: the wait finds the line lost at its first look instead of waiting for the
+  // time-out, three minutes during a restore.
+  watchedOpen_ = comm_.IsOpen() ? comm_.OpenCount() : kNoLine;
   timer_.start();
 }
 

@@ -20,7 +20,8 @@
 // number ends as a phone error with an empty text. The input prompt CR LF ">" ends the
 // wait only after a store command ("AT+C#SPUT="): fetched binary data may hold the same
 // bytes. When the port that a command went out on closes while its answer is awaited
-// (the line hung up), the exchange ends at once with "ERROR: Connection to phone lost.".
+// (the line hung up), the exchange ends at once with "ERROR: Connection to phone lost.";
+// so does a command for a port that the hang-up closed already, within the first wait.
 // Bytes that arrived before the echo of a command, on its line, are noise (stray bytes
 // after the previous answer): the cleaning drops them with the echo.
 // SendCommand and SendData pass on EVaCommError from the port (the buffer is full).

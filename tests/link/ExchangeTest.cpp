@@ -249,6 +249,21 @@ TEST_F(ExchangeTest, LostLineEndsTheExchangeAtOnce) {
   EXPECT_TRUE(reported.Texts.empty());
 }
 
+// The hang-up closed the port between two operations: the next command has no line to
+// go out on and ends at once, not after the time-out.
+TEST_F(ExchangeTest, ACommandForAClosedPortEndsAtOnce) {
+  timer.setInterval(30000);
+  comm.Close();
+  const auto start = TClock::now();
+  EXPECT_FALSE(exchange.SendCommand("AT+C#SPUT=1,10\r\n"));
+  EXPECT_LT(MsSince(start), 1000);
+  EXPECT_FALSE(exchange.TimedOut);
+  EXPECT_FALSE(timer.isActive());
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"ERROR: Connection to phone lost."});
+  EXPECT_FALSE(exchange.SendData({1, 2, 3}));
+  EXPECT_EQ(MessageTexts().size(), 2u);
+}
+
 TEST_F(ExchangeTest, RefusedWriteLeavesNoTimerBehind) {
   timer.setInterval(300);
   comm.Close();
