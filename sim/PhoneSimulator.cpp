@@ -168,6 +168,7 @@ void TPhoneSimulator::Plug() {
   try {
     TSimLine line = TSimLine::Open();
     line_ = std::move(line);
+    lineClients_ = 0;
     {
       std::lock_guard lock(mutex_);
       slavePath_ = line_.SlavePath();
@@ -243,7 +244,13 @@ void TPhoneSimulator::Run() {
     }
     if (fds[2].revents & POLLIN) {
       for (TLineEvent event : line_.ReadWatchEvents()) {
-        if (event == leClosed) line_.ClientGone();
+        // Only the last close lets go of the line: another program that opens the
+        // device and is refused (its lock fails) closes it while the client stays.
+        if (event == leOpened) ++lineClients_;
+        if (event == leClosed && --lineClients_ <= 0) {
+          lineClients_ = 0;
+          line_.ClientGone();
+        }
         if (log_) log_->Note(event == leOpened ? "line opened" : "line closed");
       }
     }

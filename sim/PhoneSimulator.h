@@ -135,6 +135,7 @@ class TPhoneSimulator {
   std::unique_ptr<TSimPhone> phone_;
   std::unique_ptr<TSimLog> log_;
   TSimLine line_;  // touched by the serving thread only, once it runs
+  int lineClients_ = 0;  // opens of the line's device minus closes (serving thread)
   std::string slavePath_;
   bool connected_ = false;
   bool pullRequested_ = false;
