@@ -1,5 +1,6 @@
 # Installs the build into a scratch prefix and checks what a desktop needs from it:
-# bin/zarvo, the menu entry with its keys, and every icon as a PNG of its size.
+# bin/zarvo, the menu entry with its keys, every icon as a PNG of its size, and the
+# copyright file in the doc folder.
 #   cmake -DBUILD_DIR=<build> -DICON_SIZES="16;24;..." [-DPREFIX=<dir>] -P CheckInstallTree.cmake
 # Fails with a message naming what is missing or wrong.
 cmake_minimum_required(VERSION 3.25)
@@ -87,6 +88,10 @@ foreach(size ${ICON_SIZES})
 endforeach()
 if(NOT EXISTS ${PREFIX}/share/icons/hicolor/scalable/apps/zarvo.svg)
   problem("the scalable icon is missing")
+endif()
+
+if(NOT EXISTS ${PREFIX}/share/doc/zarvo/copyright)
+  problem("share/doc/zarvo/copyright is missing")
 endif()
 
 if(remove_prefix)

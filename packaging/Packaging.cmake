@@ -16,6 +16,8 @@ foreach(size ${ZARVO_ICON_SIZES})
 endforeach()
 install(FILES ${zarvo_icon_dir}/zarvo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Debian looks for the terms of a package in its doc folder, under this name.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The package.
 set(ZARVO_PACKAGE_MAINTAINER "ZARVO developers <zarvo@example.org>" CACHE STRING

@@ -44,7 +44,7 @@ done
 
 files=$(dpkg-deb --contents "$deb" | awk '{print $6}')
 expected=(./usr/bin/zarvo ./usr/share/applications/zarvo.desktop
-          ./usr/share/icons/hicolor/scalable/apps/zarvo.svg)
+          ./usr/share/icons/hicolor/scalable/apps/zarvo.svg ./usr/share/doc/zarvo/copyright)
 for size in 16 24 32 48 64 128 256; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/zarvo.png")
 done
