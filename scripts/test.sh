@@ -10,6 +10,7 @@ cmake --build "$build" -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-# Every fuzz target for a short while under the sanitizers (clang and libFuzzer).
-bash fuzz/run.sh "${ZARVO_FUZZ_SECONDS:-60}"
+# Every fuzz target for a short while under the sanitizers (clang and libFuzzer), two
+# minutes in all.
+bash fuzz/run.sh "${ZARVO_FUZZ_SECONDS:-120}"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"

@@ -1,0 +1,105 @@
+// Fuzz target of the answer assembly: arbitrary pieces fed to TakeAnswerPiece the way
+// the receive handler feeds them, with the exchange's flags around it (a send resets
+// them, the timer's silence ends the wait, pieces after the end are still taken).
+//
+// Input: byte 0 bit 0 says whether the first exchange expects the input prompt. Then
+// records: a header byte h and up to (h & 63) + 1 bytes of piece. h & 128 starts a new
+// exchange first (its prompt expectation is h & 64); otherwise h & 64 lets the timer fire
+// before the piece. Beyond not crashing: the first end of every exchange is the end that
+// the same bytes give in one piece (split results are found, and found once), a pending
+// phone error always points into the answer, and every shown number is printable.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "AtAnswer.h"
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+constexpr std::size_t kMarkerSize = std::string_view("\r\n+CME ERROR:").size();
+
+void RequireShowable(const TPhoneErrorNumber& number) {
+  Require(number.State != TPhoneErrorNumber::pnIncomplete);
+  Require(number.Shown.size() <= 3);
+  for (const char c : number.Shown) Require(static_cast<unsigned char>(c) >= 32);
+  if (number.State == TPhoneErrorNumber::pnComplete) Require(number.Number >= 0 && number.Number <= 999);
+  Require(PhoneErrorMessage(number).starts_with("+CME ERROR "));
+}
+
+bool SameNumber(const std::optional<TPhoneErrorNumber>& a, const std::optional<TPhoneErrorNumber>& b) {
+  if (a.has_value() != b.has_value()) return false;
+  return !a || (a->State == b->State && a->Number == b->Number && a->Shown == b->Shown);
+}
+
+// One exchange as TAtExchange keeps it.
+struct TExchange {
+  std::string Answer;
+  TAnswerAssembly Assembly;
+  bool AnswerDone = false;
+  bool TimedOut = false;
+  std::string Raw;  // every byte received while waiting, as one piece would bring it
+
+  void Begin(bool promptExpected) {
+    *this = TExchange();
+    Assembly.PromptExpected = promptExpected;
+  }
+
+  void Silence() {
+    if (AnswerDone || TimedOut) return;
+    if (Assembly.PendingPhoneError != std::string::npos) {
+      RequireShowable(ReadPhoneErrorNumber(Answer, Assembly.PendingPhoneError, true));
+      Assembly.PendingPhoneError = std::string::npos;
+      AnswerDone = true;
+    } else {
+      TimedOut = true;
+    }
+  }
+
+  void Receive(std::string_view piece) {
+    const bool waiting = !AnswerDone && !TimedOut;
+    if (waiting) Raw += piece;
+    const TPieceOutcome out = TakeAnswerPiece(Answer, Assembly, piece, waiting);
+    if (out.PhoneError) RequireShowable(*out.PhoneError);
+    if (Assembly.PendingPhoneError != std::string::npos)
+      Require(Assembly.PendingPhoneError + kMarkerSize <= Answer.size());
+    if (waiting && out.Ends()) {
+      // The same bytes in a single piece end the same way, with the same answer left.
+      std::string whole;
+      TAnswerAssembly fresh;
+      fresh.PromptExpected = Assembly.PromptExpected;
+      const TPieceOutcome once = TakeAnswerPiece(whole, fresh, Raw, true);
+      Require(once.Ok == out.Ok && once.Error == out.Error && once.Prompt == out.Prompt);
+      Require(SameNumber(once.PhoneError, out.PhoneError));
+      Require(whole == Answer);
+      if (out.Ok) Require(Answer.size() <= Raw.size());
+    }
+    if (out.Ok || out.Prompt || out.Error || out.PhoneError) AnswerDone = true;
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+  TExchange exchange;
+  exchange.Begin((data[0] & 1) != 0);
+  while (!rest.empty()) {
+    const auto h = static_cast<unsigned char>(rest.front());
+    rest.remove_prefix(1);
+    if (h & 128)
+      exchange.Begin((h & 64) != 0);
+    else if (h & 64)
+      exchange.Silence();
+    const std::string_view piece = rest.substr(0, (h & 63u) + 1);
+    rest.remove_prefix(piece.size());
+    if (!piece.empty()) exchange.Receive(piece);
+  }
+  return 0;
+}
