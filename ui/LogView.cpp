@@ -7,17 +7,20 @@ TLogView::TLogView(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
   setUndoRedoEnabled(false);  // the log only grows; an undo history would double it
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setMaximumBlockCount(MaxLines);
   flushTimer_.setSingleShot(true);
   flushTimer_.setInterval(0);
   QObject::connect(&flushTimer_, &QTimer::timeout, this, [this] { Flush(); });
 }
 
 void TLogView::AppendLine(const QString& line) {
-  pending_.append(line);
-  if (pending_.size() >= MaxBatch)
-    Flush();
-  else if (!flushTimer_.isActive())
-    flushTimer_.start();
+  if (line.size() > MaxLineLength)
+    pending_.append(line.left(MaxLineLength) + QStringLiteral(" ..."));
+  else
+    pending_.append(line);
+  // This one would leave the pane at once when the collected lines go in.
+  if (pending_.size() > MaxLines) pending_.removeFirst();
+  if (!flushTimer_.isActive()) flushTimer_.start();
 }
 
 void TLogView::ClearLog() {
