@@ -41,7 +41,7 @@ std::size_t Replay(const std::vector<fs::path>& files) {
   return replayed;
 }
 
-TEST(FuzzReplay, SeedsAndRegressionInputsPassTheTargetsChecks) {
+TEST(ZARVO_FUZZ_SUITE, SeedsAndRegressionInputsPassTheTargetsChecks) {
   const fs::path fuzz(ZARVO_FUZZ_DIR);
   const std::string topic = ZARVO_FUZZ_TOPIC;
   EXPECT_GE(Replay(FilesBelow(fuzz / "corpus" / topic)), 3u) << "the seeds of " << topic << " are missing";
