@@ -2,8 +2,9 @@
 // the receive handler feeds them, with the exchange's flags around it (a send resets
 // them, the timer's silence ends the wait, pieces after the end are still taken).
 //
-// Input: byte 0 bit 0 says whether the first exchange expects the input prompt. Then
-// records: a header byte h and up to (h & 63) + 1 bytes of piece. h & 128 starts a new
+// Input: byte 0 bit 0 says whether the first exchange expects the input prompt, bits 1
+// to 3 pick the command whose echo every exchange of the input awaits (or none, as for
+// data). Then records: a header byte h and up to (h & 63) + 1 bytes of piece. h & 128 starts a new
 // exchange first (its prompt expectation is h & 64); otherwise h & 64 lets the timer fire
 // before the piece. Beyond not crashing: the first end of every exchange is the end that
 // the same bytes give in one piece (split results are found, and found once), a pending
@@ -23,6 +24,10 @@ void Require(bool condition) {
 }
 
 constexpr std::size_t kMarkerSize = std::string_view("\r\n+CME ERROR:").size();
+
+// Echoes of the commands the exchange sends (CommandEcho), and none for a data block.
+constexpr std::string_view kEchoes[] = {"",           "AT+CGSN",       "AT+C#SMDE?",       "AT+C#SMDE=1",
+                                        "AT+C#SLST=1", "AT+C#SGET=0,5", "AT+C#SPUT=0,120", "AT+C#SLST=9"};
 
 void RequireShowable(const TPhoneErrorNumber& number) {
   Require(number.State != TPhoneErrorNumber::pnIncomplete);
@@ -45,9 +50,10 @@ struct TExchange {
   bool TimedOut = false;
   std::string Raw;  // every byte received while waiting, as one piece would bring it
 
-  void Begin(bool promptExpected) {
+  void Begin(bool promptExpected, std::string_view echo) {
     *this = TExchange();
     Assembly.PromptExpected = promptExpected;
+    Assembly.Echo = echo;
   }
 
   void Silence() {
@@ -73,6 +79,7 @@ struct TExchange {
       std::string whole;
       TAnswerAssembly fresh;
       fresh.PromptExpected = Assembly.PromptExpected;
+      fresh.Echo = Assembly.Echo;
       const TPieceOutcome once = TakeAnswerPiece(whole, fresh, Raw, true);
       Require(once.Ok == out.Ok && once.Error == out.Error && once.Prompt == out.Prompt);
       Require(SameNumber(once.PhoneError, out.PhoneError));
@@ -88,13 +95,14 @@ struct TExchange {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const std::string_view echo = kEchoes[(data[0] >> 1) & 7];
   TExchange exchange;
-  exchange.Begin((data[0] & 1) != 0);
+  exchange.Begin((data[0] & 1) != 0, echo);
   while (!rest.empty()) {
     const auto h = static_cast<unsigned char>(rest.front());
     rest.remove_prefix(1);
     if (h & 128)
-      exchange.Begin((h & 64) != 0);
+      exchange.Begin((h & 64) != 0, echo);
     else if (h & 64)
       exchange.Silence();
     const std::string_view piece = rest.substr(0, (h & 63u) + 1);
