@@ -14,3 +14,6 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # minutes in all.
 bash fuzz/run.sh "${ZARVO_FUZZ_SECONDS:-120}"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+# The fault matrix as a table in the output (ctest shows a passing step's output only
+# when asked).
+ctest --test-dir "$build" -R '^faultmatrix_table$' --output-on-failure -V | sed -n 's/^[0-9]*: //; /The fault matrix/,/fault matrix:/p'
