@@ -73,6 +73,9 @@ TProcessCounts Counts() {
     if (line.rfind("VmRSS:", 0) == 0) c.RssKb = std::strtol(line.c_str() + 6, nullptr, 10);
   c.HeapBytes = HeapBytes();
   c.Threads = Describe("/proc/self/task", false);
+  // Workers of Qt's thread pools (named so by Qt) come and go on Qt's own timing, also
+  // of pools other than the global one that Settle empties: they are not ours to count.
+  c.Threads.removeAll(QStringLiteral("Thread (pooled)"));
   // The listing holds a descriptor of its own on the folder while it reads it; it does
   // so every time, so the lists compare.
   c.Descriptors = Describe("/proc/self/fd", true);
