@@ -23,6 +23,7 @@
 #include "PhoneSimulator.h"
 #include "Progress.h"
 #include "TestSupport.h"
+#include "When.h"
 
 // A private configuration folder whose port map points COMn at phones' lines.
 class TPorts {
@@ -129,28 +130,6 @@ inline std::size_t CountOf(const std::vector<std::string>& commands, const std::
     return c.rfind(prefix, 0) == 0;
   }));
 }
-
-// Runs check on every pass of the event loop while the window works (inside the
-// exchange's waits), and act once when check first holds.
-class TWhen {
- public:
-  TWhen(std::function<bool()> check, std::function<void()> act) : check_(std::move(check)), act_(std::move(act)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (!done_ && check_()) {
-        done_ = true;
-        act_();
-      }
-    });
-    timer_.start(5);
-  }
-  bool Done() const { return done_; }
-
- private:
-  QTimer timer_;
-  std::function<bool()> check_;
-  std::function<void()> act_;
-  bool done_ = false;
-};
 
 inline std::string Latin1(const QString& s) { return s.toLatin1().toStdString(); }
 

@@ -41,6 +41,7 @@
 #include "Progress.h"
 #include "SerialDevice.h"
 #include "TestSupport.h"
+#include "When.h"
 #include "VaComm.h"
 
 namespace {
@@ -114,27 +115,6 @@ struct TApp {
     Dialogs.FileAnswers.push_back(file);
     Main.btnSave->click();
   }
-};
-
-// Runs act once, on a pass of the event loop inside the window's waits, when check holds.
-class TWhen {
- public:
-  TWhen(std::function<bool()> check, std::function<void()> act) : check_(std::move(check)), act_(std::move(act)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (!done_ && check_()) {
-        done_ = true;
-        act_();
-      }
-    });
-    timer_.start(2);
-  }
-  bool Done() const { return done_; }
-
- private:
-  QTimer timer_;
-  std::function<bool()> check_;
-  std::function<void()> act_;
-  bool done_ = false;
 };
 
 std::string RealPath(const std::string& path) {
@@ -327,7 +307,8 @@ TEST_F(ExclusiveAccess, ReadOpensOnlyTheChosenDeviceAndHoldsItAlone) {
               [&] {
                 during = Added(before, DeviceDescriptors());
                 otherProcessDuring = root ? OpenInAnotherProcess(device, true) : OpenInAnotherProcess(device, false);
-              });
+              },
+              2);
     app.Read(4);
     ASSERT_EQ(app.Dialogs.Texts(), std::vector<QString>{});
     ASSERT_TRUE(mid.Done());

@@ -37,6 +37,9 @@ inline constexpr int RestoreTimeoutMs = 2500;
 // Who this process is, for the rows whose outcome depends on it (the lock must stop root).
 inline std::string AsWhom() { return ::geteuid() == 0 ? "root" : "uid " + std::to_string(::geteuid()); }
 
+// Undoes a pulled cable: the phone's side of the line is back and seen to be.
+void PlugBackIn(TPhoneSimulator& phone);
+
 // Keeps the row for the table printed at the end of the run and for the collected table
 // of a ctest run, and prints it now.
 void RecordMatrixRow(const TMatrixRow& row);

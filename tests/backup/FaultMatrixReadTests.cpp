@@ -234,10 +234,7 @@ TEST_F(FaultMatrix, ReadGarbageBetweenAnswers) {
 
 TEST_F(FaultMatrix, ReadCablePulledDuringTheIdentity) {
   Row(16, "cable pulled: identity", "read");
-  undo_ = [](TPhoneSimulator& p) {
-    p.PlugIn();
-    EXPECT_TRUE(p.WaitForCable(true, 5000));
-  };
+  undo_ = PlugBackIn;
   RunReadRow({{"after 12 bytes of the identity",
                [](TPhoneSimulator& p, TFaultWatch& w) {
                  p.Faults().PullCableAfterBytes("AT+CGSN", 12);
@@ -250,10 +247,7 @@ TEST_F(FaultMatrix, ReadCablePulledDuringTheIdentity) {
 
 TEST_F(FaultMatrix, ReadCablePulledDuringAListing) {
   Row(17, "cable pulled: listing", "read");
-  undo_ = [](TPhoneSimulator& p) {
-    p.PlugIn();
-    EXPECT_TRUE(p.WaitForCable(true, 5000));
-  };
+  undo_ = PlugBackIn;
   RunReadRow({{"inside the contacts' listing, in its binary part",
                [](TPhoneSimulator& p, TFaultWatch& w) {
                  p.Faults().PullCableAfterBytes("AT+C#SLST=0", 33);
@@ -266,10 +260,7 @@ TEST_F(FaultMatrix, ReadCablePulledDuringAListing) {
 
 TEST_F(FaultMatrix, ReadCablePulledDuringAFetch) {
   Row(18, "cable pulled: fetch", "read");
-  undo_ = [](TPhoneSimulator& p) {
-    p.PlugIn();
-    EXPECT_TRUE(p.WaitForCable(true, 5000));
-  };
+  undo_ = PlugBackIn;
   RunReadRow({{"inside the first event's vCalendar",
                [](TPhoneSimulator& p, TFaultWatch& w) {
                  p.Faults().PullCableAfterBytes("AT+C#SGET=2", 60);
@@ -330,10 +321,7 @@ TEST_F(FaultMatrix, ReadDeviceThatDoesNotExist) {
   CheckSeconds(watch.Seconds(end));
   CheckControls(app, false, false, false);
   NoteCheck(row_.NothingLost, Checked([&] { EXPECT_EQ(phone.BackupText(), onPhone); }));
-  undo_ = [](TPhoneSimulator& p) {
-    p.PlugIn();
-    EXPECT_TRUE(p.WaitForCable(true, 5000));
-  };
+  undo_ = PlugBackIn;
   CheckNextRead(app, report, phone);
 }
 

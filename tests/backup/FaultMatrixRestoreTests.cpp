@@ -35,11 +35,6 @@ TStep OnFirstGroupData(std::string name, std::vector<TFault> faults, TShown show
 constexpr std::size_t kOkInLongIdAnswer = 20;
 constexpr std::size_t kOkInShortIdAnswer = 14;
 
-void PlugBackIn(TPhoneSimulator& p) {
-  p.PlugIn();
-  EXPECT_TRUE(p.WaitForCable(true, 5000));
-}
-
 }  // namespace
 
 TEST_F(FaultMatrix, RestoreErrorAnswer) {

@@ -94,6 +94,11 @@ int EntryNodes(QTreeWidgetItem* node) {
 
 }  // namespace
 
+void PlugBackIn(TPhoneSimulator& phone) {
+  phone.PlugIn();
+  EXPECT_TRUE(phone.WaitForCable(true, 5000));
+}
+
 // ---------------------------------------------------------------------------------------
 // Shown texts
 
