@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 total=${1:-120}
 build=${2:-build/fuzz}
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DZARVO_BUILD_FUZZ=ON -DZARVO_SANITIZE=ON \
-  -DZARVO_BUILD_TESTS=OFF -DZARVO_BUILD_BENCH=OFF >/dev/null
+  -DZARVO_BUILD_TESTS=OFF -DZARVO_BUILD_BENCH=OFF -DZARVO_WERROR=ON >/dev/null
 targets=()
 while read -r binary _; do targets+=("$(basename "$binary")"); done <"$build/fuzz-targets.txt"
 [ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets"; exit 0; }

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 build=${ZARVO_TEST_BUILD_DIR:-build/test}
-cmake -S . -B "$build" -DZARVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+cmake -S . -B "$build" -DZARVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DZARVO_WERROR=ON
 cmake --build "$build" -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
