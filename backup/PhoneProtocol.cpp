@@ -4,6 +4,7 @@
 #include <charconv>
 #include <limits>
 
+#include "AppException.h"
 #include "VObjectText.h"
 
 namespace {
@@ -26,7 +27,7 @@ constexpr long kMaxPairs = 255;
 constexpr long kMaxPairValue = 65535;
 
 [[noreturn]] void ThrowNotInteger(std::string_view text) {
-  throw std::runtime_error("'" + std::string(text) + "' is not a valid integer value");
+  throw std::runtime_error("'" + Latin1ToUtf8(text) + "' is not a valid integer value");
 }
 
 // A byte of the text, or 0 where the text has ended: a short answer reads as zeros.
@@ -159,7 +160,7 @@ TDynamicCharArray BuildRingToneRecord(const TRingTone& ringTone) {
   }
   if (parts.size() > 1 && parts.back().empty()) parts.pop_back();  // "0," and a final comma
   const std::int32_t n = StrToInt(parts.front());
-  const std::string quoted = "\"" + ringTone.Name + "\"";
+  const std::string quoted = "\"" + Latin1ToUtf8(ringTone.Name) + "\"";
   if (n < 0 || n > kMaxPairs)
     throw std::runtime_error("Ring tone " + quoted + " has " + std::to_string(n) +
                              " value pairs; the phone takes 0 to 255.");

@@ -5,7 +5,8 @@
 // entry. The read and the restore call these on the window thread; the fuzz targets call
 // them with arbitrary bytes. Nothing here reads beyond the text it is given.
 //
-// Failures are thrown as std::runtime_error with the text the user sees.
+// Failures are thrown as std::runtime_error with the text the user sees (UTF-8, the
+// phone's or the backup's text in it converted from ISO-8859-1).
 
 #include <cstdint>
 #include <stdexcept>

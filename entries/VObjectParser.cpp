@@ -84,6 +84,11 @@ enum class TJoinForm { jfAddress, jfText, jfData };
 // The outcome of reading the YYYYMMDD or HHMMSS digits of a date-time text.
 enum class TDigits { dgOk, dgNotNumber, dgInvalid };
 
+// The lines that begin a vCard or a vCalendar outside any vObject. Inside an unfinished
+// vObject they end it, so that a damaged entry does not swallow the intact ones after it.
+bool BeginsVCard(std::string_view line) { return SameUpper(line, "BEGIN:VCARD"); }
+bool BeginsVCalendar(std::string_view line) { return SameUpper(line, "BEGIN:VCALENDAR"); }
+
 std::string_view DropFinalZ(std::string_view text) {
   if (!text.empty() && (text.back() == 'Z' || text.back() == 'z')) text.remove_suffix(1);
   return text;
@@ -170,6 +175,9 @@ class TParser {
   }
   void LogNotANumber(std::string_view value) { Log("\"", value, "\" is not a valid integer value"); }
   void LogFrameLine(std::string_view what);
+  // Ends the open vObject whose END line is missing, leaving the current line to the
+  // loop around it.
+  void EndMissing(bool& inside, std::string_view what);
 
   void VCardLoop();
   void VCardProperty(const TPropertyLine& p);
@@ -183,6 +191,8 @@ class TParser {
   bool ParamSupported(std::string_view params, std::string_view key, std::string_view accepted,
                       std::string_view message);
   std::string JoinContinued(std::string_view value, TJoinForm form);
+  // The continued lines of a rejected value belong to it and go with it.
+  void SkipContinued(std::string_view value, TJoinForm form) { (void)JoinContinued(value, form); }
 
   void StoreInteger(std::int32_t& field, std::string_view value, std::string_view what);
   void Address(const TPropertyLine& p);
@@ -211,6 +221,12 @@ void TParser::LogFrameLine(std::string_view what) {
   log_(text_);
 }
 
+void TParser::EndMissing(bool& inside, std::string_view what) {
+  Log(what, " end missing");
+  inside = false;
+  --i_;
+}
+
 bool TParser::Run() {
   vObjects_.clear();
   log_(std::string());
@@ -221,7 +237,7 @@ bool TParser::Run() {
   } else {
     for (i_ = 0; i_ < lines_.size(); ++i_) {
       const std::string& line = lines_[i_];
-      if (SameUpper(line, "BEGIN:VCARD")) {
+      if (BeginsVCard(line)) {
         Log("vCard start");
         AppendRecord();
         VCardLoop();
@@ -249,7 +265,12 @@ void TParser::VCardLoop() {
   insideVCard_ = true;
   while (insideVCard_ && HasNextLine()) {
     ++i_;
-    const TPropertyLine p = SplitPropertyLine(lines_[i_]);
+    const std::string& line = lines_[i_];
+    if (BeginsVCard(line) || BeginsVCalendar(line)) {
+      EndMissing(insideVCard_, "vCard");
+      break;
+    }
+    const TPropertyLine p = SplitPropertyLine(line);
     if (p.Name.find('.') != std::string_view::npos) {
       Log("grouped vCard properties not supported");
     } else {
@@ -350,6 +371,7 @@ void TParser::VCardProperty(const TPropertyLine& p) {
         LogAt(first, "note = \"", r.Note, "\"");
       } else {
         r.Note = ErrorFieldText;
+        SkipContinued(p.Value, TJoinForm::jfText);
       }
       break;
     case vcUID:
@@ -389,6 +411,7 @@ void TParser::Address(const TPropertyLine& p) {
   TvObject& r = Record();
   if (!CharsetSupported(p.Params) || !EncodingSupported(p.Params)) {
     r.Street = r.City = r.Region = r.PostalCode = r.Country = ErrorFieldText;
+    SkipContinued(p.Value, TJoinForm::jfAddress);
     return;
   }
   const std::size_t first = i_;
@@ -496,6 +519,10 @@ void TParser::VCalendarLoop() {
   insideVCalendar_ = true;
   while (insideVCalendar_ && HasNextLine()) {
     ++i_;
+    if (BeginsVCard(lines_[i_])) {
+      EndMissing(insideVCalendar_, "vCalendar");
+      break;
+    }
     VCalendarProperty(SplitPropertyLine(lines_[i_]));
   }
 }
@@ -542,7 +569,15 @@ void TParser::VEventLoop() {
   Record().Kind = vkEvent;
   while (insideVEvent_ && HasNextLine()) {
     ++i_;
-    VEventProperty(SplitPropertyLine(lines_[i_]));
+    const TPropertyLine p = SplitPropertyLine(lines_[i_]);
+    // The next vEvent, the vCalendar's end or a vCard: this one's END line is missing.
+    const bool next = SameUpper(p.Name, "BEGIN") && SameUpper(p.Value, "VEVENT");
+    const bool calendarEnd = SameUpper(p.Name, "END") && SameUpper(p.Value, "VCALENDAR");
+    if (next || calendarEnd || BeginsVCard(lines_[i_])) {
+      EndMissing(insideVEvent_, "vEvent");
+      break;
+    }
+    VEventProperty(p);
   }
 }
 
@@ -584,6 +619,7 @@ void TParser::VEventProperty(const TPropertyLine& p) {
         LogAt(first, "description = \"", r.Note, "\"");
       } else {
         r.Note = ErrorFieldText;
+        SkipContinued(p.Value, TJoinForm::jfText);
       }
       break;
     default:

@@ -11,6 +11,13 @@
 // that is not a whole number where one is expected is logged and skipped; the field
 // keeps what it held.
 //
+// A damaged text loses no intact entry: where an END line is missing, the line that
+// begins the next vCard (or, in a vCard, a vCalendar), the next vEvent or the
+// vCalendar's end closes what is open, with a line "Line 0009: vEvent end missing" (and
+// "vCalendar end missing", "vCard end missing") before the line is read for what it
+// is. The continued lines of a value refused for its character set or encoding are
+// skipped with it.
+//
 // Runs on the caller's thread (the window thread in the program), shows nothing, keeps
 // no state between calls and throws nothing but std::bad_alloc; a throwing log function
 // ends the parse with what was appended so far.

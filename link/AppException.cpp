@@ -8,6 +8,21 @@ std::mutex gReporterLock;
 TExceptionReporter gReporter;
 }  // namespace
 
+std::string Latin1ToUtf8(std::string_view text) {
+  std::string utf8;
+  utf8.reserve(text.size());
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      utf8 += c;
+    } else {
+      utf8 += static_cast<char>(0xC0 | (b >> 6));
+      utf8 += static_cast<char>(0x80 | (b & 0x3F));
+    }
+  }
+  return utf8;
+}
+
 TExceptionReporter SetExceptionReporter(TExceptionReporter reporter) {
   std::lock_guard<std::mutex> lock(gReporterLock);
   std::swap(gReporter, reporter);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BackupFile.h"
+#include "PhoneProtocol.h"
 #include "TestSupport.h"
 
 namespace {
@@ -88,12 +89,15 @@ class TFakeHost : public IMainWindowHost {
   bool IsEnabled(TMainControl c) const { return Enabled.at(c); }
 };
 
-// Routes the standard exception report into the host's journal.
+// Routes the standard exception report, as the application does, to the dialogs seam's
+// box, and notes it in the host's journal.
 class TJournalReport {
  public:
-  explicit TJournalReport(TJournal& journal)
-      : previous_(SetExceptionReporter(
-            [&journal](const QString& t) { journal.push_back("report " + Utf8(t)); })) {}
+  explicit TJournalReport(TFakeHost& host)
+      : previous_(SetExceptionReporter([&host](const QString& t) {
+          host.Journal.push_back("report " + Utf8(t));
+          host.Recorded.ShowException(t);
+        })) {}
   ~TJournalReport() { SetExceptionReporter(previous_); }
 
  private:
@@ -147,7 +151,7 @@ TEST(SaveBackup, WritesTheListsUnderTheHourglass) {
   host.EntryLists = SomeLists();
   const TEntryLists before = host.EntryLists;
   host.Recorded.FileAnswers = {name};
-  TJournalReport report(host.Journal);
+  TJournalReport report(host);
   SaveBackup(host);
 
   TLines scratch;
@@ -165,7 +169,7 @@ TEST(SaveBackup, ErrorShownAfterTheCursorIsBack) {
   TFakeHost host;
   host.EntryLists = SomeLists();
   host.Recorded.FileAnswers = {name};
-  TJournalReport report(host.Journal);
+  TJournalReport report(host);
   SaveBackup(host);
   EXPECT_EQ(host.Journal,
             (TJournal{"hourglass", "cursor back", "report Cannot create file " + Utf8(name)}));
@@ -188,7 +192,7 @@ struct TLoadRun {
     Load();
   }
   void Load() {
-    TJournalReport report(Host.Journal);
+    TJournalReport report(Host);
     LoadBackup(Host, [this](IMainWindowHost& host, const TLoadCounts& counts) {
       RestoreRan = true;
       Counts = counts;
@@ -303,6 +307,34 @@ TEST(LoadBackup, ErrorOfTheRestoreIsShownAfterTheEndSteps) {
   expected.insert(expected.end(), kLoadEndSteps.begin(), kLoadEndSteps.end());
   expected.push_back("report '+C#SPUT:' is not a valid integer value");
   EXPECT_EQ(Tail(run.Host.Journal, expected.size()), expected);
+}
+
+TEST(LoadBackup, BackupTextShowsAsLatin1AndFileNamesAsTheFileSystemSpellsThem) {
+  const std::string latin1 = "Gr\xfc\xdf" "e";
+  const QString tone = QString::fromLatin1(latin1);
+  struct TCase {
+    const char* Title;
+    std::string Data;
+    QString Box;
+  };
+  const TCase cases[] = {
+      {"the ring tone's name", "300", "Ring tone \"" + tone + "\" has 300 value pairs; the phone takes 0 to 255."},
+      {"a value of its data", "1," + latin1 + ",2", "'" + tone + "' is not a valid integer value"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Title);
+    TLoadRun run;
+    // What the restore does first with a ring tone.
+    run.RestoreBody = [&run] { BuildRingToneRecord(run.Host.EntryLists.RingTones.at(FactoryRingToneCount)); };
+    run.Run(std::string(kHeader) + "\r\nBEGIN:VCARD\r\nX-ZARVO-RINGTONE-UID:1000\r\nX-ZARVO-RINGTONE-NAME:" + latin1 +
+            "\r\nX-ZARVO-RINGTONE-DATA:" + c.Data + "\r\nEND:VCARD\r\n");
+    EXPECT_EQ(run.Host.Recorded.Exceptions, std::vector<QString>{c.Box});
+  }
+  TLoadRun run;
+  const QString name = run.Dir.filePath(tone + ".zrv");
+  run.Host.Recorded.FileAnswers = {name};
+  run.Load();
+  EXPECT_EQ(run.Host.Recorded.Exceptions, std::vector<QString>{"Cannot open file " + name});
 }
 
 }  // namespace

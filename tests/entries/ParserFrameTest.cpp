@@ -142,12 +142,80 @@ TEST(ParserFrame, RecordsComeInTextOrderAcrossABackup) {
   EXPECT_EQ(f[21], "Line 0022: no vObject found");
 }
 
-TEST(ParserFrame, MissingEndVCardRunsIntoTheNextVCard) {
-  const TParsed p = Parse({"BEGIN:VCARD", "N:First", "TEL;HOME:1", "BEGIN:VCARD", "N:Second", "END:VCARD"});
-  ASSERT_EQ(p.Records.size(), 1u);
-  EXPECT_EQ(p.Records[0].Name, "Second");
-  EXPECT_EQ(p.Records[0].TelHome, "1");
-  EXPECT_EQ(p.Findings()[3], "Line 0004: vCard property \"BEGIN\" invalid");
+TvObject Entry(std::int32_t kind, const char* name, std::int32_t uid = -1) {
+  TvObject v;
+  v.Kind = kind;
+  v.Name = name;
+  (kind == vkRingTone ? v.RingToneUID : v.UID) = uid;
+  return v;
+}
+
+TEST(ParserFrame, DamagedBackupLosesNoIntactEntry) {
+  struct TCase {
+    const char* Title;
+    TLines Lines;
+    std::vector<TvObject> Want;
+    TStrings Missing;  // the findings about missing END lines
+  };
+  TvObject doe = Entry(vkContact, "Doe");
+  doe.TelHome = "1";
+  TvObject refused = Entry(vkContact, "Doe");
+  refused.Note = "<Error>";
+  TvObject refusedEvent = Entry(vkEvent, "", 1);
+  refusedEvent.Note = "<Error>";
+  const TCase cases[] = {
+      {"vEvent without END, then the vCalendar's end and a ring tone",
+       {"BEGIN:VCALENDAR", "VERSION:1.0", "BEGIN:VEVENT", "UID:1", "END:VCALENDAR", "",
+        "BEGIN:VCARD", "X-ZARVO-RINGTONE-UID:70", "END:VCARD"},
+       {Entry(vkEvent, "", 1), Entry(vkRingTone, "", 70)},
+       {"Line 0005: vEvent end missing"}},
+      {"vEvent without END, then the next vEvent",
+       {"BEGIN:VCALENDAR", "BEGIN:VEVENT", "UID:1", "begin:vevent", "UID:2", "END:VEVENT", "END:VCALENDAR"},
+       {Entry(vkEvent, "", 1), Entry(vkEvent, "", 2)},
+       {"Line 0004: vEvent end missing"}},
+      {"vEvent and vCalendar without END, then a contact and a group",
+       {"BEGIN:VCALENDAR", "BEGIN:VEVENT", "UID:1", "BEGIN:VCARD", "N:Doe", "TEL;HOME:1", "END:VCARD",
+        "BEGIN:VCARD", "X-SIEMENS-GROUP-NAME:G", "END:VCARD"},
+       {Entry(vkEvent, "", 1), doe, Entry(vkGroup, "G")},
+       {"Line 0004: vEvent end missing", "Line 0004: vCalendar end missing"}},
+      {"vCalendar without END, then a contact",
+       {"BEGIN:VCALENDAR", "BEGIN:VEVENT", "UID:1", "END:VEVENT", "BEGIN:VCARD", "N:Doe", "TEL;HOME:1", "END:VCARD"},
+       {Entry(vkEvent, "", 1), doe},
+       {"Line 0005: vCalendar end missing"}},
+      {"vCard without END, then the next vCard",
+       {"BEGIN:VCARD", "N:Doe", "TEL;HOME:1", "BEGIN:VCARD", "N:Second", "END:VCARD"},
+       {doe, Entry(vkContact, "Second")},
+       {"Line 0004: vCard end missing"}},
+      {"vCard without END, then a vCalendar",
+       {"BEGIN:VCARD", "N:Doe", "TEL;HOME:1", "BEGIN:VCALENDAR", "BEGIN:VEVENT", "UID:1", "END:VEVENT", "END:VCALENDAR"},
+       {doe, Entry(vkEvent, "", 1)},
+       {"Line 0004: vCard end missing"}},
+      {"refused note continued by lines that look like properties",
+       {"BEGIN:VCARD", "N:Doe", "NOTE;CHARSET=UTF-8:=", "N:Other=", "END:VCARD", "END:VCARD",
+        "BEGIN:VCARD", "N:Second", "END:VCARD"},
+       {refused, Entry(vkContact, "Second")},
+       {}},
+      {"refused description continued by lines that look like vEvent lines",
+       {"BEGIN:VCALENDAR", "BEGIN:VEVENT", "UID:1", "DESCRIPTION;ENCODING=BASE64:=", "END:VEVENT=", "BEGIN:VEVENT",
+        "END:VEVENT", "BEGIN:VEVENT", "UID:2", "END:VEVENT", "END:VCALENDAR"},
+       {refusedEvent, Entry(vkEvent, "", 2)},
+       {}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Title);
+    const TParsed p = Parse(c.Lines);
+    EXPECT_EQ(p.Records, c.Want);
+    TStrings missing;
+    for (const std::string& f : p.Findings())
+      if (f.find("end missing") != std::string::npos) missing.push_back(f);
+    EXPECT_EQ(missing, c.Missing);
+    EXPECT_EQ(CheckInvariants(c.Lines, p), TStrings{});
+  }
+  // The line that ends what is open is then read for what it is.
+  const TParsed p = Parse(cases[2].Lines);
+  EXPECT_EQ(p.Findings()[3], "Line 0004: vEvent end missing");
+  EXPECT_EQ(p.Findings()[4], "Line 0004: vCalendar end missing");
+  EXPECT_EQ(p.Findings()[5], "Line 0004: vCard start");
 }
 
 TEST(ParserFrame, VObjectsOpenAtTheEndOfTheListEndThere) {

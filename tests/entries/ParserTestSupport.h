@@ -37,9 +37,9 @@ std::string ReadFile(const std::filesystem::path& path);
 std::vector<std::filesystem::path> FilesBelow(const std::filesystem::path& dir);
 
 // Checks that hold for every parse, whatever its input: the frame, one finding at most
-// per line in increasing line order, silent lines only where an END line or a
-// continuation explains them, and no more records than vObjects begun. Returns the
-// faults found (empty when none).
+// per line (besides those about END lines missing there) in increasing line order,
+// silent lines only where an END line or a continuation explains them, and no more
+// records than vObjects begun. Returns the faults found (empty when none).
 std::vector<std::string> CheckInvariants(const TLines& lines, const TParsed& parsed);
 
 TDateTime Day(int year, int month, int day);

@@ -36,11 +36,10 @@ TEST(ParserVCalendar, CalendarPropertiesAndOtherObjects) {
       "BEGIN:VJOURNAL",
       "END:VEVENT",  // 10: silent outside a vEvent
       "BEGIN:vevent",
-      "BEGIN:VEVENT",  // nested: an unknown vEvent property
-      "END:VCALENDAR",  // silent inside a vEvent
+      "END:VCARD",  // silent inside a vEvent
       "END:VEVENT",
-      "BEGIN:VEVENT",  // 15
-      "UID:2",
+      "BEGIN:VEVENT",
+      "UID:2",  // 15
       "END:VEVENT",
       "END:VCALENDAR",
       "N:outside",
@@ -55,13 +54,12 @@ TEST(ParserVCalendar, CalendarPropertiesAndOtherObjects) {
                               "Line 0007: vCalendar property \"SUMMARY\" invalid",
                               "Line 0009: vCalendar entity \"VJOURNAL\" invalid",
                               "Line 0011: vEvent start",
-                              "Line 0012: vEvent property \"BEGIN\" invalid",
-                              "Line 0014: vEvent end",
-                              "Line 0015: vEvent start",
-                              "Line 0016: UID = \"2\"",
-                              "Line 0017: vEvent end",
-                              "Line 0018: vCalendar end",
-                              "Line 0019: no vObject found",
+                              "Line 0013: vEvent end",
+                              "Line 0014: vEvent start",
+                              "Line 0015: UID = \"2\"",
+                              "Line 0016: vEvent end",
+                              "Line 0017: vCalendar end",
+                              "Line 0018: no vObject found",
                           }));
   ASSERT_EQ(p.Records.size(), 2u);
   EXPECT_EQ(p.Records[0].UID, -1);
@@ -249,9 +247,8 @@ TEST(ParserVEvent, AttachmentsAndDescriptions) {
          v.Note = "Lunch =fun\r\nbring =0D=0A";
          v.UID = 1;
        }},
-      {"description with refused encoding", {"DESCRIPTION;ENCODING=BASE64:=", "QUJD"},
-       {"Line 0004: \"BASE64\" encoding invalid or not supported", "Line 0005: vEvent property \"\" invalid"},
-       [](TvObject& v) { v.Note = "<Error>"; }},
+      {"description with refused encoding: the continued lines go with it", {"DESCRIPTION;ENCODING=BASE64:=", "UID:9=", "END:VEVENT"},
+       {"Line 0004: \"BASE64\" encoding invalid or not supported"}, [](TvObject& v) { v.Note = "<Error>"; }},
   });
 }
 

@@ -53,7 +53,7 @@ TEST(ParserVCard, VersionAndUnknownProperties) {
        {}},
       {"full stop in params is no group", {"TEL;X.Y:1"}, {"Line 0002: telephone type \"X.Y\" invalid"}, {}},
       {"no colon", {"TEL;HOME"}, {"Line 0002: vCard property \"\" invalid"}, {}},
-      {"other END values and a nested BEGIN", {"END:VCALENDAR", "BEGIN:VCARD", "END:"},
+      {"other END values and a nested BEGIN of another kind", {"END:VCALENDAR", "BEGIN:VEVENT", "END:"},
        {"Line 0003: vCard property \"BEGIN\" invalid"}, {}},
   });
 }
@@ -162,9 +162,9 @@ TEST(ParserVCard, AddressesAndTheirContinuations) {
          v.Street = "Main=1";
          v.City = "C\r\nity";
        }},
-      {"refused charset: five errors, no continued lines read", {"ADR;CHARSET=UTF-8:;;A=", "B;C;;;X"},
-       {"Line 0002: \"UTF-8\" character set invalid or not supported",
-        "Line 0003: vCard property \"\" invalid"},
+      {"refused charset: five errors, the continued lines go with the value",
+       {"ADR;CHARSET=UTF-8:;;A\\", "N:Other=", "END:VCARD"},
+       {"Line 0002: \"UTF-8\" character set invalid or not supported"},
        [](TvObject& v) { v.Street = v.City = v.Region = v.PostalCode = v.Country = "<Error>"; }},
   });
 }
@@ -249,9 +249,8 @@ TEST(ParserVCard, NotesAndRingTones) {
          v.Note = "a\\";
          v.UID = 1;
        }},
-      {"refused charset reads no continued lines", {"NOTE;CHARSET=UTF-8:=", "x"},
-       {"Line 0002: \"UTF-8\" character set invalid or not supported", "Line 0003: vCard property \"\" invalid"},
-       [](TvObject& v) { v.Note = "<Error>"; }},
+      {"refused charset: the continued lines go with the value", {"NOTE;CHARSET=UTF-8:=", "N:Other=", "TEL;HOME:2"},
+       {"Line 0002: \"UTF-8\" character set invalid or not supported"}, [](TvObject& v) { v.Note = "<Error>"; }},
       {"ring tone", {"X-ZARVO-RINGTONE-UID:70", "X-ZARVO-RINGTONE-NAME:Tune 1", "X-ZARVO-RINGTONE-DATA:2,100,=", "200,300,4=",
                      "00", "VERSION:2.1"},
        {"Line 0002: custom ring tone UID = \"70\"", "Line 0003: custom ring tone Name = \"Tune 1\"",
