@@ -315,10 +315,17 @@ int TVaCustomComm::WriteBytes(const void* bytes, int count) {
     return count;
   }
   // Bytes written past the buffer would never give a transmit-empty notice.
-  if (!writeThread_->Queue(bytes, static_cast<std::size_t>(count), buffers_.WriteTimeout(),
-                           !session_->TxEmptyMonitored))
-    throw EVaCommError(msgBufferFull);
-  return count;
+  switch (writeThread_->Queue(bytes, static_cast<std::size_t>(count), buffers_.WriteTimeout(),
+                              !session_->TxEmptyMonitored)) {
+    case TVaCommWriteThread::qrQueued:
+      return count;
+    case TVaCommWriteThread::qrLineGone:
+      // As for a closed port: the hang-up already on its way closes this one.
+      return 0;
+    case TVaCommWriteThread::qrNoRoom:
+      break;
+  }
+  throw EVaCommError(msgBufferFull);
 }
 
 // Without the write thread: the bytes go out now, waiting up to WriteTimeout for the

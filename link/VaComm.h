@@ -118,8 +118,10 @@ class TVaCustomComm : public TVaComponent {
   void Close();
   bool IsOpen() const { return session_ != nullptr; }
 
-  // Queues count bytes: count when queued, 0 when the port is closed; raises when there
-  // is no room within WriteTimeout.
+  // Queues count bytes, any number: what the line does not take at once goes through
+  // the buffer in parts as room frees. Count when queued; 0 when the port is closed or
+  // its line went away meanwhile (the port then closes itself); raises when the line
+  // took nothing, and so freed no room, for WriteTimeout.
   int WriteBytes(const void* bytes, int count);
   bool WriteString(const std::string& text);
   bool WriteByte(unsigned char byte);

@@ -5,6 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -283,14 +284,12 @@ TVaCommWriteThread::TVaCommWriteThread(std::shared_ptr<TVaPortSession> session,
                                        TThreadPriority priority)
     : TVaCommThread(std::move(session), priority), writeLock_(std::move(writeLock)), buffer_(capacity) {}
 
-bool TVaCommWriteThread::Queue(const void* bytes, std::size_t n, int timeoutMs, bool writeThrough) {
+TVaCommWriteThread::TQueueResult TVaCommWriteThread::Queue(const void* bytes, std::size_t n, int timeoutMs,
+                                                            bool writeThrough) {
   std::unique_lock<TVaCriticalSection> lock(*writeLock_);
-  if (buffer_.Size + n > buffer_.Capacity()) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    if (!roomFreed_.wait_until(lock, deadline, [&] { return buffer_.Size + n <= buffer_.Capacity(); }))
-      return false;
-  }
+  if (lineGone_) return qrLineGone;
   const auto* data = static_cast<const unsigned char*>(bytes);
+  std::size_t appended = 0;  // this call's bytes at the end of the buffer
   if (writeThrough && buffer_.Size == 0 && !stopped_) {
     // An empty buffer means no write is in flight (bytes leave it only once written).
     // A failure here is left to the thread: the bytes are queued and it retries and
@@ -300,14 +299,40 @@ bool TVaCommWriteThread::Queue(const void* bytes, std::size_t n, int timeoutMs, 
       data += written;
       n -= static_cast<std::size_t>(written);
     }
-    if (n == 0) return true;
   }
-  buffer_.Append(data, n);
-  if (!dataReady_) {
-    DataReadySignal.SetEvent();
-    dataReady_ = true;
+  while (n > 0) {
+    if (buffer_.Size == buffer_.Capacity()) {
+      // Each wait has its own limit: a line that keeps taking bytes is never refused.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+      if (!roomFreed_.wait_until(lock, deadline,
+                                 [&] { return buffer_.Size < buffer_.Capacity() || lineGone_ || stopped_; })) {
+        // A refused write leaves nothing of itself behind that the line has not taken:
+        // its parts still queued, and not in flight, are taken back.
+        const std::size_t queued = std::min(appended, buffer_.Size);
+        buffer_.Size -= std::min(queued, buffer_.Size - inFlight_);
+        return qrNoRoom;
+      }
+      if (lineGone_ || stopped_) return qrLineGone;
+    }
+    const std::size_t part = std::min(n, buffer_.Capacity() - buffer_.Size);
+    buffer_.Append(data, part);
+    appended += part;
+    data += part;
+    n -= part;
+    if (!dataReady_) {
+      DataReadySignal.SetEvent();
+      dataReady_ = true;
+    }
   }
-  return true;
+  return qrQueued;
+}
+
+void TVaCommWriteThread::NoteLineGone() {
+  {
+    std::lock_guard<TVaCriticalSection> lock(*writeLock_);
+    lineGone_ = true;
+  }
+  roomFreed_.notify_all();
 }
 
 std::size_t TVaCommWriteThread::Pending() {
@@ -334,23 +359,30 @@ void TVaCommWriteThread::Execute() {
       std::lock_guard<TVaCriticalSection> lock(*writeLock_);
       size = buffer_.Size;
       data = buffer_.Data();
+      inFlight_ = size;
       if (size == 0) {
         DataReadySignal.ResetEvent();
         dataReady_ = false;
         continue;
       }
     }
-    // The bytes in flight are at the front; appends only go behind them, and only this
-    // thread consumes, so they stay put without the lock.
+    // The bytes in flight are at the front; appends go behind them, a refused write
+    // takes back only bytes behind them, and only this thread consumes, so they stay
+    // put without the lock.
     const ssize_t written = s.Device.Write(data, size);
     if (written < 0) {
       const int error = errno;
+      {
+        std::lock_guard<TVaCriticalSection> lock(*writeLock_);
+        inFlight_ = 0;
+      }
       if (error == EAGAIN || error == EWOULDBLOCK) {
         if (!WaitWritable()) break;
         more = true;  // the bytes are still there: straight back to the write
         continue;
       }
       if (error == EIO) {
+        NoteLineGone();
         ReportHangUp();
       } else {
         // The bytes stay queued and DataReadySignal stays set: they are tried again.
@@ -364,6 +396,7 @@ void TVaCommWriteThread::Execute() {
     {
       std::lock_guard<TVaCriticalSection> lock(*writeLock_);
       buffer_.Consume(static_cast<std::size_t>(written));
+      inFlight_ = 0;
       empty = buffer_.Size == 0;
       // Under the lock, so that an append can't fall between the look and the reset.
       if (empty && dataReady_) {

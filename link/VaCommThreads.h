@@ -15,7 +15,8 @@
 // new bytes wait, line-error events where the driver counts them, and a hang-up once.
 // Write thread: drains the bounded output buffer; a failed write is reported as an
 // error event and retried at a slow pace; a write that finds the line gone (EIO)
-// reports the hang-up instead.
+// reports the hang-up instead, and first releases a window thread that waits for room
+// in Queue (it could not take the hand-off while it waits).
 
 #include <atomic>
 #include <condition_variable>
@@ -184,12 +185,16 @@ class TVaCommWriteThread : public TVaCommThread {
     StopSignal.SetEvent();
   }
 
-  // Window thread: queues n bytes once they fit, waiting up to timeoutMs for room;
-  // false when there was none in time. Bytes are never split. With writeThrough, bytes
-  // that find the buffer empty (nothing in flight) go to the device at once and only
-  // what it does not take is queued: the same bytes in the same order, without waking
-  // the thread.
-  bool Queue(const void* bytes, std::size_t n, int timeoutMs, bool writeThrough);
+  enum TQueueResult { qrQueued, qrNoRoom, qrLineGone };
+  // Window thread: queues n bytes of any number. What does not fit goes in behind the
+  // rest in parts as the thread frees room, each wait for room lasting up to timeoutMs:
+  // qrNoRoom when none came in time (what of the bytes is not yet written is taken back
+  // out of the buffer, so only a beginning that the line took goes out), qrLineGone
+  // when the thread found the line gone meanwhile (its hang-up is on its way; the port
+  // will close and drop the rest). With writeThrough, bytes that find the buffer empty
+  // (nothing in flight) go to the device at once and only what it does not take is
+  // queued: the same bytes in the same order, without waking the thread.
+  TQueueResult Queue(const void* bytes, std::size_t n, int timeoutMs, bool writeThrough);
   // Bytes waiting to be written (for the output count).
   std::size_t Pending();
 
@@ -203,10 +208,15 @@ class TVaCommWriteThread : public TVaCommThread {
  private:
   // Waits until the device takes bytes again; false on stop.
   bool WaitWritable();
+  // A write found the line gone: a writer waiting for room stops waiting, since the
+  // room would never come.
+  void NoteLineGone();
 
   std::shared_ptr<TVaCriticalSection> writeLock_;
   std::condition_variable_any roomFreed_;
   TVaCommBuffer buffer_;
   bool dataReady_ = false;  // DataReadySignal's state, kept under the lock to save calls
+  bool lineGone_ = false;   // under the lock
+  std::size_t inFlight_ = 0;  // bytes at the front handed to the device now (under the lock)
   std::atomic<bool> stopped_{false};
 };

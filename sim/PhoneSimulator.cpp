@@ -331,6 +331,9 @@ bool TPhoneSimulator::Deliver(const TSimDelivery& delivery) {
   }
   if (delivery.PullAfter) {
     WaitTaken();  // what went out before the cut must reach the client whole
+    // Reading nothing meanwhile: what the client sends piles up in the line, as on a
+    // real line that is slower than the program writes.
+    if (delivery.PullDelayMs > 0 && !Sleep(delivery.PullDelayMs)) return false;
     Pull();
     return false;
   }

@@ -11,6 +11,7 @@
 //     sim.Faults().ErrorOn("AT+C#SLST=0");
 //     sim.Faults().Add(TFault::CmeError(258).On("AT+C#SGET=0").ForEntry(id).Once());
 //     sim.Faults().PullCableAfterBytes("AT+C#SGET=", 20);
+//     sim.Faults().Add(TFault::PullCableAfterAnswer(300).On("AT+C#SPUT=0").Once());
 //   A rule with AfterData() picks the answer to the entry data of a store, not the
 //   prompt. Every rule that matches an answer applies, in the order added.
 //
@@ -32,6 +33,8 @@ enum TFaultKind {
   fkCutAt,          // the answer goes out in pieces cut at Positions
   fkEveryByte,      // the answer goes out one byte per piece
   fkPullCable,      // the line is closed after Value bytes of the answer, echo included
+  fkPullCableAfterAnswer,  // the whole answer, then the phone takes nothing for Value ms
+                           // (after a store prompt: while the data comes), then the line goes
   fkNeverFinish,    // the answer stops before its final "OK" CR LF and never goes on
   fkGarbageAfter,   // Bytes go out as a piece of their own after the answer
   fkBadRingTone,    // byte 46 of a fetched ring tone record becomes Value
@@ -54,6 +57,7 @@ struct TFault {
   static TFault CutAt(std::vector<std::size_t> positions);
   static TFault EveryByte() { return Make(fkEveryByte); }
   static TFault PullCable(int afterBytes) { return Make(fkPullCable, afterBytes); }
+  static TFault PullCableAfterAnswer(int stallMs) { return Make(fkPullCableAfterAnswer, stallMs); }
   static TFault NeverFinish() { return Make(fkNeverFinish); }
   static TFault GarbageAfter(std::string bytes);
   static TFault BadRingTone(int byte46 = 0) { return Make(fkBadRingTone, byte46); }

@@ -53,6 +53,10 @@ void Shape(TSimDelivery& delivery, const std::vector<TFault>& faults) {
       case fkCutAt: delivery.Cuts.insert(delivery.Cuts.end(), fault.Positions.begin(), fault.Positions.end()); break;
       case fkEveryByte: delivery.EveryByte = true; break;
       case fkPullCable: delivery.PullAfter = std::size_t(std::max(0, fault.Value)); break;
+      case fkPullCableAfterAnswer:
+        delivery.PullAfter = delivery.Echo.size() + delivery.Response.size();
+        delivery.PullDelayMs = std::max(0, fault.Value);
+        break;
       case fkGarbageAfter: delivery.Garbage += fault.Bytes; break;
       case fkNeverFinish: {
         // Everything but the final "OK" CR LF (or the last byte of an answer without one).

@@ -38,6 +38,7 @@ struct TSimDelivery {
   std::vector<std::size_t> Cuts;        // piece boundaries, counted over Echo + Response
   bool EveryByte = false;               // one byte per piece
   std::optional<std::size_t> PullAfter; // close the line after this many bytes
+  int PullDelayMs = 0;                  // with PullAfter: reading nothing this long first
   std::string Garbage;                  // a piece of its own after the answer
 };
 

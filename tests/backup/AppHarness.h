@@ -143,8 +143,15 @@ inline std::string FileText(const QString& name) {
 // the phone stores what the program would. Contacts carry notes with line breaks,
 // folded addresses and Latin-1 letters; the first ring tone's pairs hold the bytes
 // CR LF ">" of a store prompt, the second has bigTonePairs pairs (255, the most a
-// record takes: 1068 bytes, more than the output buffer).
-inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ringTones, int bigTonePairs = 255) {
+// record takes: 1068 bytes, more than the output buffer). With longText, the first
+// contact's note and the first event's description are that many bytes long.
+inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ringTones, int bigTonePairs = 255,
+                                  std::size_t longText = 0) {
+  std::string longValue;
+  for (int k = 1; longValue.size() < longText; ++k) longValue += "Zeile " + std::to_string(k) + " \xfc" "ber\r\n";
+  longValue.resize(longText);
+  while (!longValue.empty() && (longValue.back() == '\r' || longValue.back() == '\n')) longValue.pop_back();
+  longValue.resize(longText, '.');  // ends in text, never in half a line break
   TEntryLists lists;
   for (int g = 1; g <= groups; ++g) {
     TGroup group;
@@ -162,6 +169,7 @@ inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ring
     contact.Name = "Contact\xe4" + std::to_string(c) + ";First";
     contact.TelCell = "+4917" + std::to_string(1000000 + c);
     if (c % 3 == 0) contact.Note = "Line one of " + std::to_string(c) + "\r\nline two = two";
+    if (c == 1 && longText > 0) contact.Note = longValue;
     if (c % 4 == 0) contact.Street = "Stra\xdf" "e " + std::to_string(c) + "\r\nHinterhaus";
     contact.GroupID = c % 5 == 0 ? -1 : 1 + c % std::max(groups, 1);
     contact.GroupSoundID = contact.GroupNofEntries = -1;
@@ -179,7 +187,7 @@ inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ring
     event.RepeatUntil = e % 2 ? RepeatForever : 41000;
     event.AlarmContentID = 400;
     event.PBID = event.MemoID = -1;
-    event.Description = "Event " + std::to_string(e);
+    event.Description = e == 1 && longText > 0 ? longValue : "Event " + std::to_string(e);
     lists.Events.push_back(event);
   }
   lists.RingTones.resize(FactoryRingToneCount);

@@ -221,6 +221,23 @@ TEST_F(FaultMatrix, RestoreCablePulledDuringAStoresData) {
   RunRestoreRow({step});
 }
 
+TEST_F(FaultMatrix, RestoreCablePulledDuringALongEntry) {
+  Row(24, "cable pulled: a 16 KB entry's data", "restore");
+  undo_ = PlugBackIn;
+  // The phone takes none of the data for 300 ms, as a line slower than the program
+  // would: the program has written what the line and its buffer hold and waits for
+  // room when the cable goes.
+  RunRestoreRow({{"while the first contact's data (a 16 KB note) goes out",
+                  [](TPhoneSimulator& p, TFaultWatch& w) {
+                    p.Faults().Add(OnStore(TFault::PullCableAfterAnswer(300), 0));
+                    w.MarkAt("AT+C#SPUT=0");
+                  },
+                  {ErrorBox("ERROR: Connection to phone lost.")},
+                  false,
+                  false}},
+                GeneratedPhone(2, 4, 2, 2, 4, 16384).BackupText());
+}
+
 // A second ZARVO tries the port while the restore runs: it is refused, and the restore
 // does not notice.
 TEST_F(FaultMatrix, RestorePortInUseBySecondZarvo) {

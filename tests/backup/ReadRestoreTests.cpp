@@ -340,6 +340,18 @@ TEST_F(ReadRestore, AGeneratedPhoneWithHundredsOfEntriesComesBackTheSame) {
   RoundTrip(ports, GeneratedPhone(12, 160, 30, 4));
 }
 
+// Texts longer than the serial output buffer, which the line takes in parts: a
+// contact's note and an event's description of 1, 4 and 16 KB.
+TEST_F(ReadRestore, LongEntriesComeBackTheSameAfterARestore) {
+  for (const std::size_t size : {1024u, 4096u, 16384u}) {
+    SCOPED_TRACE(size);
+    TSimContent content = GeneratedPhone(1, 1, 1, 0, 0, size);
+    ASSERT_GT(content.List(0).front().Data.size(), size);
+    ASSERT_GT(content.List(2).front().Data.size(), size);
+    RoundTrip(ports, std::move(content));
+  }
+}
+
 TEST_F(ReadRestore, CancelAndPulledCableDuringARestore) {
   TPhoneSimulator full(TSimContent::Sample(), OnPort(ports, 4));
   TApp app;

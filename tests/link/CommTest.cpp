@@ -213,22 +213,55 @@ TEST_F(CommTest, ClosedPortReadsAndWritesNothing) {
   EXPECT_TRUE(comm.WriteString(""));
 }
 
-TEST_F(CommTest, OutputBufferTakes1024AtOnceAndRefuses1025AfterTheTimeout) {
-  comm.Buffers().SetWriteTimeout(300);
+TEST_F(CommTest, WritesOfAnyLengthGoThroughAndFailOnlyOnALineThatTakesNothing) {
+  comm.Buffers().SetWriteTimeout(200);
   comm.Open();
-  const std::string block(1024, 'a');
-  auto start = TClock::now();
-  EXPECT_EQ(comm.WriteBytes(block.data(), 1024), 1024);
-  EXPECT_LT(MsSince(start), 300);
-  ASSERT_TRUE(peer.ReceiveTotal(1024, 2000));
+  // An idle line takes the buffer's size and more at once.
+  for (const int n : {1024, 1025}) {
+    const std::string block(static_cast<std::size_t>(n), 'a');
+    EXPECT_EQ(comm.WriteBytes(block.data(), n), n);
+    ASSERT_TRUE(peer.ReceiveTotal(block.size(), 2000));
+    EXPECT_EQ(peer.Take(), block);
+  }
 
-  const std::string tooBig(1025, 'b');
+  // Far more than the line and the buffer hold, to a peer that takes a piece every
+  // 25 ms: it goes through in parts, whole and in order, although the whole write
+  // lasts longer than WriteTimeout; only each wait for room is bounded by it.
+  std::string text;
+  for (int i = 0; text.size() < 120000; ++i) text += std::to_string(i) + ",";
+  peer.Play([&](TPtyPeer& p) {
+    while (p.Received().size() < text.size() && p.ReceiveTotal(p.Received().size() + 1, 2000))
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  });
+  auto start = TClock::now();
+  EXPECT_TRUE(comm.WriteString(text));
+  EXPECT_GT(MsSince(start), 200);
+  peer.Join();
+  EXPECT_EQ(peer.Take(), text);
+
+  // A line that takes nothing: the write fails once a wait for room has lasted
+  // WriteTimeout; what went out is the text's beginning.
   start = TClock::now();
-  EXPECT_EQ(Message([&] { comm.WriteBytes(tooBig.data(), 1025); }), msgBufferFull);
-  EXPECT_GE(MsSince(start), 290);
-  // Nothing of the refused block went out.
-  peer.Drain(100);
-  EXPECT_EQ(peer.Received(), block);
+  EXPECT_EQ(Message([&] { comm.WriteString(text); }), msgBufferFull);
+  EXPECT_GE(MsSince(start), 190);
+  peer.Drain(200);
+  const std::string sent = peer.Take();
+  EXPECT_FALSE(sent.empty());
+  EXPECT_LT(sent.size(), text.size());
+  EXPECT_EQ(text.compare(0, sent.size(), sent), 0) << "the beginning, in order";
+
+  // The line goes away while a long write waits for room: the write ends without the
+  // failure (the room would never come), and the port closes itself once.
+  peer.Play([&](TPtyPeer& p) {
+    p.ReceiveTotal(8000, 2000);
+    p.HangUp();
+  });
+  EXPECT_FALSE(comm.WriteString(text));
+  peer.Join();
+  EXPECT_TRUE(PumpUntil([&] { return !comm.IsOpen(); }, 3000));
+  PumpFor(300);
+  EXPECT_EQ(closes, 1);
+  EXPECT_TRUE(reported.Texts.empty());
 }
 
 TEST_F(CommTest, BlockedLineKeepsQueuedBytesInOrder) {

@@ -269,8 +269,8 @@ TEST_F(ExchangeTest, RefusedWriteLeavesNoTimerBehind) {
   comm.Close();
   comm.Buffers().SetWriteTimeout(100);
   comm.Open();
-  // More than the buffer holds can never be queued.
-  EXPECT_THROW(exchange.SendCommand(std::string(1025, 'A')), EVaCommError);
+  // The peer reads nothing: the line and then the buffer fill, and the write is refused.
+  EXPECT_THROW(exchange.SendCommand(std::string(64 * 1024, 'A')), EVaCommError);
   EXPECT_FALSE(exchange.AnswerOk);
   PumpFor(500);
   EXPECT_TRUE(dialogs.Messages.empty());
