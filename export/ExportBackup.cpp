@@ -41,6 +41,12 @@ std::string Readable(std::string_view latin1) {
   return out;
 }
 
+// A name as the list and the comparison show it.
+std::string NameText(const std::string& latin1) {
+  std::string name = Readable(latin1);
+  return name.empty() ? "(no name)" : name;
+}
+
 bool DateSet(TDateTime value) {
   if (value == 0 || !std::isfinite(value)) return false;
   const double whole = std::trunc(value);
@@ -110,10 +116,10 @@ struct TCompared {
 std::vector<TCompared> ComparedEntries(const TEntryLists& lists) {
   std::vector<TCompared> out;
   for (const TGroup& g : lists.Groups)
-    out.push_back({"group " + Readable(g.Name), "g" + g.Name, {{"Ring tone", std::to_string(g.GroupSoundID)}}});
+    out.push_back({"group " + NameText(g.Name), "g" + g.Name, {{"Ring tone", std::to_string(g.GroupSoundID)}}});
   for (const TContact& c : lists.Contacts) {
     const TGroup* group = FindGroup(lists, c.GroupID);
-    out.push_back({"contact " + Readable(c.Name),
+    out.push_back({"contact " + NameText(c.Name),
                    "c" + c.Name,
                    {{"Home number", c.TelHome},
                     {"Work number", c.TelWork},
@@ -140,7 +146,7 @@ std::vector<TCompared> ComparedEntries(const TEntryLists& lists) {
   }
   for (std::size_t i = FactoryRingToneCount; i < lists.RingTones.size(); ++i) {
     const TRingTone& r = lists.RingTones[i];
-    out.push_back({"ring tone " + Readable(r.Name), "r" + r.Name, {{"Melody", r.Data}}});
+    out.push_back({"ring tone " + NameText(r.Name), "r" + r.Name, {{"Melody", r.Data}}});
   }
   return out;
 }
@@ -213,18 +219,18 @@ std::vector<std::string> ListBackup(const TEntryLists& lists) {
   std::vector<bool> filed(lists.Contacts.size(), false);
   out.push_back("Groups: " + std::to_string(lists.Groups.size()));
   for (const TGroup& g : lists.Groups) {
-    out.push_back("  " + Readable(g.Name));
+    out.push_back("  " + NameText(g.Name));
     for (std::size_t i = 0; i < lists.Contacts.size(); ++i) {
       if (filed[i] || lists.Contacts[i].GroupID != g.GroupID || lists.Contacts[i].GroupID == -1) continue;
       filed[i] = true;
-      out.push_back("    " + Readable(lists.Contacts[i].Name));
+      out.push_back("    " + NameText(lists.Contacts[i].Name));
     }
   }
   std::vector<std::string> loose;
   for (std::size_t i = 0; i < lists.Contacts.size(); ++i) {
     if (filed[i]) continue;
     const TContact& c = lists.Contacts[i];
-    std::string line = "  " + Readable(c.Name);
+    std::string line = "  " + NameText(c.Name);
     if (c.GroupID != -1) line += " (group " + std::to_string(c.GroupID) + ", not in the backup)";
     loose.push_back(line);
   }
@@ -245,7 +251,7 @@ std::vector<std::string> ListBackup(const TEntryLists& lists) {
   const std::size_t tones = lists.RingTones.size() > FactoryRingToneCount ? lists.RingTones.size() - FactoryRingToneCount : 0;
   out.push_back("Ring tones: " + std::to_string(tones));
   for (std::size_t i = FactoryRingToneCount; i < lists.RingTones.size(); ++i)
-    out.push_back("  " + Readable(lists.RingTones[i].Name));
+    out.push_back("  " + NameText(lists.RingTones[i].Name));
   return out;
 }
 
