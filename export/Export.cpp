@@ -244,7 +244,10 @@ TExportText ExportContacts(const TEntryLists& lists) {
 
     const std::array<std::string, 5> n = NameComponents(field(c.Name));
     std::string nLine = "N:";
-    for (std::size_t i = 0; i < n.size(); ++i) nLine += (i ? ";" : "") + EscapeText(n[i]);
+    for (std::size_t i = 0; i < n.size(); ++i) {
+      if (i > 0) nLine += ';';
+      nLine += EscapeText(n[i]);
+    }
     lines.push_back(nLine);
 
     const std::string family = Trimmed(Visible(n[0])), given = Trimmed(Visible(n[1]));
@@ -253,7 +256,9 @@ TExportText ExportContacts(const TEntryLists& lists) {
       std::string rest;
       for (std::size_t i = 2; i < n.size(); ++i) {
         const std::string part = Trimmed(Visible(n[i]));
-        if (!part.empty()) rest += (rest.empty() ? "" : " ") + part;
+        if (part.empty()) continue;
+        if (!rest.empty()) rest += ' ';
+        rest += part;
       }
       fn = rest;
     }
