@@ -1,6 +1,6 @@
 # Installs the build into a scratch prefix and checks what a desktop needs from it:
-# bin/zarvo, the menu entry with its keys, every icon as a PNG of its size, and the
-# copyright file in the doc folder.
+# bin/zarvo and bin/zarvo-export with its manual page, the menu entry with its keys,
+# every icon as a PNG of its size, and the copyright file in the doc folder.
 #   cmake -DBUILD_DIR=<build> -DICON_SIZES="16;24;..." [-DPREFIX=<dir>] -P CheckInstallTree.cmake
 # Fails with a message naming what is missing or wrong.
 cmake_minimum_required(VERSION 3.25)
@@ -33,6 +33,12 @@ else()
     problem("bin/zarvo needs libraries that are not found: ${unresolved}")
   endif()
 endif()
+
+foreach(file bin/zarvo-export share/man/man1/zarvo-export.1)
+  if(NOT EXISTS ${PREFIX}/${file})
+    problem("${file} is missing")
+  endif()
+endforeach()
 
 set(entry ${PREFIX}/share/applications/zarvo.desktop)
 if(NOT EXISTS ${entry})

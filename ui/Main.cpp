@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <stdexcept>
 
 #include "BackupFile.h"
+#include "ExportBackup.h"
 #include "Handler.h"
 #include "Maker.h"
 #include "PhoneReader.h"
@@ -79,6 +81,12 @@ void TfrmMain::BuildControls() {
   treeView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   treeView_->setSelectionMode(QAbstractItemView::SingleSelection);
   Place(*treeView_, 8, 8, 297, 369);
+  treeView_->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(treeView_, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu menu(this);
+    FillTreeMenu(menu);
+    menu.exec(treeView_->viewport()->mapToGlobal(at));
+  });
 
   // Created after the tree so that, when shown, it lies over the tree's lower part.
   reLog = new TLogView(this);
@@ -169,6 +177,20 @@ void TfrmMain::FormClose() {
         Timer.stop();
         vaComm_.Close();
       });
+}
+
+void TfrmMain::FillTreeMenu(QMenu& menu) {
+  const auto add = [&](const char* caption, TExportKind kind, bool any) {
+    QAction* action = menu.addAction(QString::fromLatin1(caption));
+    action->setEnabled(any && !OperationRunning() && !closing_);
+    QObject::connect(action, &QAction::triggered, this, [this, kind] {
+      RunButtonHandler([this, kind] {
+        ExportWithDialog(kind, lists_, dialogs_, [this](const std::string& line) { AddLogLine(line); });
+      });
+    });
+  };
+  add("Export contacts (vCard)...", TExportKind::Contacts, !lists_.Contacts.empty());
+  add("Export calendar (iCalendar)...", TExportKind::Calendar, !lists_.Events.empty());
 }
 
 void TfrmMain::RunButtonHandler(const std::function<void()>& body,

@@ -33,6 +33,7 @@
 #include "MainWindowHost.h"
 #include "VaComm.h"
 
+class QMenu;
 class TfrmProgress;
 
 class TfrmMain : public QWidget, public IMainWindowHost, public ILogPane {
@@ -86,6 +87,9 @@ class TfrmMain : public QWidget, public IMainWindowHost, public ILogPane {
   void btnExitClick();
   void btnExitKeyDown(int key);
   void FormClose();
+  // The tree's context menu: "Export contacts (vCard)..." and "Export calendar
+  // (iCalendar)...", each enabled when the lists hold its kind and nothing runs.
+  void FillTreeMenu(QMenu& menu);
 
   // The handler wrapper with the "operation running" state: runs body and endSteps as
   // RunHandler does, and a close of the window that arrives meanwhile is carried out

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -287,6 +288,54 @@ TEST_F(MainWindow, SaveAndLoadAskForTheirFile) {
   EXPECT_TRUE(m.btnLoad->isEnabled()) << "a cancelled Load changes not even the buttons";
   EXPECT_TRUE(m.btnSave->isEnabled());
   EXPECT_TRUE(w.Dialogs.Messages.empty());
+}
+
+TEST_F(MainWindow, TheTreesMenuExportsContactsAndCalendar) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  TWindows w;
+  TfrmMain& m = w.Main;
+  const auto actions = [&m](QMenu& menu) {
+    m.FillTreeMenu(menu);
+    return menu.actions();
+  };
+  QMenu empty;
+  ASSERT_EQ(actions(empty).size(), 2);
+  EXPECT_EQ(empty.actions()[0]->text(), QStringLiteral("Export contacts (vCard)..."));
+  EXPECT_EQ(empty.actions()[1]->text(), QStringLiteral("Export calendar (iCalendar)..."));
+  EXPECT_FALSE(empty.actions()[0]->isEnabled());
+  EXPECT_FALSE(empty.actions()[1]->isEnabled());
+
+  TContact doe;
+  doe.Name = "Doe;John";
+  m.Lists().Contacts.push_back(doe);
+  QMenu filled;
+  ASSERT_EQ(actions(filled).size(), 2);
+  EXPECT_TRUE(filled.actions()[0]->isEnabled());
+  EXPECT_FALSE(filled.actions()[1]->isEnabled()) << "no events";
+  m.RunButtonHandler([&] {
+    QMenu during;
+    for (QAction* a : actions(during)) EXPECT_FALSE(a->isEnabled()) << "a read or restore runs";
+  });
+
+  filled.actions()[0]->trigger();  // cancelled: nothing written
+  const QString file = dir.filePath(QStringLiteral("phone.vcf"));
+  w.Dialogs.FileAnswers.push_back(file);
+  filled.actions()[0]->trigger();
+  w.Dialogs.FileAnswers.push_back(dir.filePath(QStringLiteral("missing/phone.vcf")));
+  TExceptionRecorder errors;
+  filled.actions()[0]->trigger();
+
+  ASSERT_EQ(w.Dialogs.FileDialogs.size(), 3u);
+  EXPECT_EQ(w.Dialogs.FileDialogs[0].Filter, QStringLiteral("vCard file (*.vcf)"));
+  EXPECT_EQ(w.Dialogs.FileDialogs[0].DefaultSuffix, QStringLiteral("vcf"));
+  QFile written(file);
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(written.readAll().startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\n"));
+  EXPECT_TRUE(m.reLog->Text().contains(file + QStringLiteral(": 1 contact")));
+  ASSERT_EQ(errors.Texts.size(), 1u);
+  EXPECT_TRUE(errors.Texts[0].startsWith(QStringLiteral("Cannot create file "))) << errors.Texts[0].toStdString();
+  EXPECT_FALSE(m.OperationRunning());
 }
 
 // The phone's answers to the data mode query, as a Siemens S40 gives them.
