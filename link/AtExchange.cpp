@@ -38,6 +38,7 @@ void TAtExchange::BeginExchange(bool promptExpected) {
   assembly_.PromptExpected = promptExpected;
   assembly_.PendingPhoneError = std::string::npos;
   assembly_.Echo.clear();
+  timerFired_ = false;
   // A port that is closed already (the line hung up between two operations) takes no
   // bytes: the wait finds the line lost at its first look instead of waiting for the
   // time-out, three minutes during a restore.
@@ -111,6 +112,8 @@ void TAtExchange::WaitForAnswer() {
     }
   } while (!AnswerDone && !TimedOut);
   watchedOpen_ = 0;
+  // However the wait ended, no time-out may come after it.
+  timer_.stop();
 }
 
 void TAtExchange::ShowError(const std::string& text) {
@@ -126,8 +129,9 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
   const std::string piece = comm_.ReadString();
   AddLogLine(piece);
   const TPieceOutcome found = TakeAnswerPiece(Answer, assembly_, piece, waiting);
-  // Every piece of an unfinished answer gives the phone another interval.
-  if (waiting && !found.Ends()) timer_.start();
+  // Every piece of an unfinished answer gives the phone another interval, until the
+  // timer has fired: its box is shown once.
+  if (waiting && !found.Ends() && !timerFired_) timer_.start();
 
   if (found.Ok || found.Prompt) AnswerDone = true;
   if (found.Error) {
@@ -144,6 +148,7 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
 
 void TAtExchange::TimerTimer() {
   timer_.stop();
+  timerFired_ = true;
   if (assembly_.PendingPhoneError != std::string::npos) {
     // The phone fell silent inside a phone error's number: take what came.
     const TPhoneErrorNumber number = ReadPhoneErrorNumber(Answer, assembly_.PendingPhoneError, true);

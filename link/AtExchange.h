@@ -19,9 +19,11 @@
 // whose number is still arriving waits for the rest (or for the silence); one without a
 // number ends as a phone error with an empty text. The input prompt CR LF ">" ends the
 // wait only after a store command ("AT+C#SPUT="): fetched binary data may hold the same
-// bytes. When the port that a command went out on closes while its answer is awaited
-// (the line hung up), the exchange ends at once with "ERROR: Connection to phone lost.";
-// so does a command for a port that the hang-up closed already, within the first wait.
+// bytes. Once the timer has fired nothing starts it again, and every wait leaves it
+// stopped, so one silence shows one time-out box. When the port that a command went out
+// on closes while its answer is awaited (the line hung up), the exchange ends at once
+// with "ERROR: Connection to phone lost."; so does a command for a port that the hang-up
+// closed already, within the first wait.
 // Bytes that arrived before the echo of a command, on its line, are noise (stray bytes
 // after the previous answer): the cleaning drops them with the echo.
 // SendCommand and SendData pass on EVaCommError from the port (the buffer is full).
@@ -90,6 +92,7 @@ class TAtExchange {
   IDialogs& dialogs_;
   QMetaObject::Connection timerConnection_;
   TAnswerAssembly assembly_;  // the phone error still arriving, the prompt expected
+  bool timerFired_ = false;    // since the send
   // The port's open count when the awaited command went out; 0 when nothing is awaited.
   unsigned watchedOpen_ = 0;
 };

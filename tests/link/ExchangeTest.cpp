@@ -206,6 +206,24 @@ TEST_F(ExchangeTest, SilenceEndsTheExchangeAfterTheTimersInterval) {
   EXPECT_TRUE(dialogs.Messages.empty());
 }
 
+// The time-out box is shown once: a piece that arrives while it is open does not start
+// the timer again.
+TEST_F(ExchangeTest, APieceWhileTheTimeOutIsShownBringsNoSecondBox) {
+  timer.setInterval(300);
+  dialogs.WhileShown = [this](const TRecordedMessage&) {
+    const std::size_t lines = log.Lines().size();
+    peer.Send("\r\n3500");
+    PumpUntil([&] { return log.Lines().size() > lines; }, 2000);
+  };
+  EXPECT_FALSE(exchange.SendCommand("AT+CGSN\r\n"));
+  dialogs.WhileShown = nullptr;
+  EXPECT_TRUE(exchange.TimedOut);
+  EXPECT_EQ(log.Lines().back(), "\r\n3500");
+  PumpFor(800);
+  EXPECT_FALSE(timer.isActive());
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"ERROR: No answer from phone (timeout)."});
+}
+
 TEST_F(ExchangeTest, RingToneDataGoesOutByteByByte) {
   std::vector<unsigned char> data(1068);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>((i * 7) % 256);
