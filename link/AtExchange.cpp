@@ -30,15 +30,14 @@ TAtExchange::~TAtExchange() {
 
 void TAtExchange::AddLogLine(const std::string& text) { log_.InsertLine(RenderLogLine(text)); }
 
-void TAtExchange::BeginExchange(bool promptExpected) {
+void TAtExchange::BeginExchange(std::string_view command) {
   Answer.clear();
   AnswerDone = false;
   AnswerOk = true;
   TimedOut = false;
-  assembly_.PromptExpected = promptExpected;
-  assembly_.PendingPhoneError = std::string::npos;
-  assembly_.Echo.clear();
+  assembly_ = AssemblyFor(command);
   timerFired_ = false;
+  unframedSince_.invalidate();
   // A port that is closed already (the line hung up between two operations) takes no
   // bytes: the wait finds the line lost at its first look instead of waiting for the
   // time-out, three minutes during a restore.
@@ -54,8 +53,7 @@ void TAtExchange::AbandonExchange() {
 }
 
 bool TAtExchange::SendCommand(const std::string& text) {
-  BeginExchange(text.starts_with(cmdPut));
-  assembly_.Echo = CommandEcho(text);
+  BeginExchange(text);
   try {
     comm_.WriteString(text);
   } catch (...) {
@@ -68,7 +66,7 @@ bool TAtExchange::SendCommand(const std::string& text) {
 }
 
 bool TAtExchange::SendData(const std::vector<unsigned char>& data) {
-  BeginExchange(false);
+  BeginExchange({});
   try {
     for (const unsigned char byte : data) {
       comm_.WriteByte(byte);
@@ -110,10 +108,20 @@ void TAtExchange::WaitForAnswer() {
       AnswerDone = true;
       AnswerOk = false;
     }
+    if (!AnswerDone && !TimedOut && unframedSince_.isValid() && unframedSince_.elapsed() >= kUnframedQuietMs)
+      TakeUnframed();
   } while (!AnswerDone && !TimedOut);
   watchedOpen_ = 0;
   // However the wait ended, no time-out may come after it.
   timer_.stop();
+  unframedSince_.invalidate();
+}
+
+void TAtExchange::TakeUnframed() {
+  timer_.stop();
+  unframedSince_.invalidate();
+  TakeUnframedAnswer(Answer, assembly_);
+  AnswerDone = true;
 }
 
 void TAtExchange::ShowError(const std::string& text) {
@@ -132,6 +140,10 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
   // Every piece of an unfinished answer gives the phone another interval, until the
   // timer has fired: its box is shown once.
   if (waiting && !found.Ends() && !timerFired_) timer_.start();
+  if (waiting && found.Unframed)
+    unframedSince_.start();
+  else
+    unframedSince_.invalidate();
 
   if (found.Ok || found.Prompt) AnswerDone = true;
   if (found.Error) {
@@ -149,6 +161,11 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
 void TAtExchange::TimerTimer() {
   timer_.stop();
   timerFired_ = true;
+  if (unframedSince_.isValid()) {
+    // The answer was complete but for an entry's framing: no time-out for that.
+    TakeUnframed();
+    return;
+  }
   if (assembly_.PendingPhoneError != std::string::npos) {
     // The phone fell silent inside a phone error's number: take what came.
     const TPhoneErrorNumber number = ReadPhoneErrorNumber(Answer, assembly_.PendingPhoneError, true);

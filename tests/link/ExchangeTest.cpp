@@ -110,6 +110,10 @@ TEST_F(ExchangeTest, AnswersAreAssembledClassifiedAndCleaned) {
        "\r\n+CME ERROR: abc\r\n", {"+CME ERROR abc: ."}},
       {"input prompt after a store command", "AT+C#SPUT=0,10\r\n", {"AT+C#SPUT=0,10\r\n\r\n> "}, true,
        "AT+C#SPUT=0,10\r\n\r\n> ", {}},
+      {"fetched entry holding OK and ERROR lines", "AT+C#SGET=0,5\r\n",
+       {"AT+C#SGET=0,5\r\n\r\n+C#SGET: 0,5\r\nBEGIN:VCARD\r\nNOTE:=\r\nOK\r\n", "ERROR\r\nEND:VCARD\r\n\r\nOK\r\n"},
+       true, "+C#SGET: 0,5\r\nBEGIN:VCARD\r\nNOTE:=\r\nOK\r\nERROR\r\nEND:VCARD\r\n", {}},
+      // A ring tone record shorter than its count: complete once nothing follows its OK.
       {"fetched data holding CR LF > ends only at OK", "AT+C#SGET=9,5\r\n",
        {"AT+C#SGET=9,5\r\n\r\n+C#SGET: 9,5\r\nab\r\n>cd", std::string("ef\x00\xff\r\n\r\nOK\r\n", 12)}, true,
        std::string("+C#SGET: 9,5\r\nab\r\n>cdef\x00\xff\r\n", 27), {}},
