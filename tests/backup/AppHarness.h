@@ -143,8 +143,11 @@ inline std::string FileText(const QString& name) {
 // the phone stores what the program would. Contacts carry notes with line breaks,
 // folded addresses and Latin-1 letters; the first ring tone's pairs hold the bytes
 // CR LF ">" of a store prompt, the second has bigTonePairs pairs (255, the most a
-// record takes: 1068 bytes, more than the output buffer).
-inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ringTones, int bigTonePairs = 255) {
+// record takes: 1068 bytes, more than the output buffer). With resultCodes, odd contacts'
+// notes end in "> is OK" and their addresses in a line "OK", events' descriptions in
+// "+CME ERROR: 3 ERROR".
+inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ringTones, int bigTonePairs = 255,
+                                  bool resultCodes = false) {
   TEntryLists lists;
   for (int g = 1; g <= groups; ++g) {
     TGroup group;
@@ -163,6 +166,10 @@ inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ring
     contact.TelCell = "+4917" + std::to_string(1000000 + c);
     if (c % 3 == 0) contact.Note = "Line one of " + std::to_string(c) + "\r\nline two = two";
     if (c % 4 == 0) contact.Street = "Stra\xdf" "e " + std::to_string(c) + "\r\nHinterhaus";
+    if (resultCodes && c % 2 == 1) {
+      contact.Note += " > is OK";
+      contact.Country = "Land\r\nOK";
+    }
     contact.GroupID = c % 5 == 0 ? -1 : 1 + c % std::max(groups, 1);
     contact.GroupSoundID = contact.GroupNofEntries = -1;
     contact.NPIHome = contact.NPIWork = contact.NPICell = contact.NPIFax = contact.NPIModem = -1;
@@ -180,6 +187,7 @@ inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ring
     event.AlarmContentID = 400;
     event.PBID = event.MemoID = -1;
     event.Description = "Event " + std::to_string(e);
+    if (resultCodes) event.Description += " +CME ERROR: 3 ERROR";
     lists.Events.push_back(event);
   }
   lists.RingTones.resize(FactoryRingToneCount);
