@@ -80,7 +80,14 @@ void FrameEntry(std::string_view answer, TAnswerAssembly& state) {
     }
     const std::size_t lineEnd = answer.find_first_of("\r\n", entry.ScanAt);
     if (lineEnd == std::string_view::npos) return;
-    if (EndsEntry(answer.substr(entry.ScanAt, lineEnd - entry.ScanAt), entry)) {
+    std::string_view line = answer.substr(entry.ScanAt, lineEnd - entry.ScanAt);
+    std::string withoutNul;  // the read drops NUL bytes before it parses
+    if (line.find('\0') != std::string_view::npos) {
+      withoutNul.assign(line);
+      std::erase(withoutNul, '\0');
+      line = withoutNul;
+    }
+    if (EndsEntry(line, entry)) {
       entry.End = lineEnd;
       return;
     }

@@ -106,7 +106,7 @@ TEST(AtAnswer, FetchedEntriesEndWhereTheirFramingSays) {
        "BEGIN:VCARD\r\nNOTE:x=\r\nend:vcard\r\nADR:;;x\\\r\nEND:VCARD\r\nX-ZARVO-RINGTONE-DATA:1,=\r\nEND:VCARD\r\n"
        "N:OK\r\nEnd:VCard",
        true},
-      {"group, lone CR and LF", "AT+C#SGET=1,7\r\n", "BEGIN:VCARD\rNOTE:=\nOK\rEND:VCARD\n", true},
+      {"group, lone CR and LF, NUL", "AT+C#SGET=1,7\r\n", std::string("BEGIN:VCARD\rNOTE:=\nOK\rEND:VCA\0RD\n", 33), true},
       {"event", "AT+C#SGET=2,9\r\n",
        "BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VEVENT\r\nDESCRIPTION;ENCODING=QUOTED-PRINTABLE:=\r\n"
        "ERROR=\r\n+CME ERROR: 3=\r\n>=\r\nEND:VCALENDAR\r\nEND:VCARD\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
