@@ -6,6 +6,14 @@
 // Final results are found in the assembled answer, not only in the newest piece, so a
 // result split across two pieces is still found; each search starts just early enough
 // to catch a result that ends in the new piece, so nothing is found twice.
+//
+// A fetched entry is data: its text may hold a line "OK" or "ERROR" (a folded note, an
+// address) and a ring tone record any bytes. So in the answer to "AT+C#SGET=" nothing
+// from the start of the entry (after the answer's first line) to the end that the
+// entry's own framing gives counts as a result code: the first "END:VCARD" or
+// "END:VCALENDAR" line that does not continue a value, or 48 + 4n bytes of a ring tone
+// record. An entry whose framing never comes is taken as complete once the answer ends
+// in CR LF "OK" CR LF and nothing more arrives for a while (the exchange's part).
 
 #include <cstddef>
 #include <optional>
@@ -26,6 +34,32 @@ inline constexpr TFinalResult FinalResults[] = {
     {"\r\n+CME ERROR:", aePhoneError},
 };
 
+// How a fetched entry ends; efNone for an answer that carries none.
+enum TEntryFraming { efNone, efVCard, efVCalendar, efRingTone };
+
+// The framing of the entry in the answer to a command: "AT+C#SGET=" with type 0 or 1
+// (vCard), 2 (vCalendar) or 9 (ring tone record); efNone for anything else.
+TEntryFraming FetchFraming(std::string_view command);
+
+// Where the entry lies in the assembled answer, found as the pieces come.
+struct TEntryFrame {
+  TEntryFraming Framing = efNone;
+  std::size_t Begin = std::string_view::npos;  // after the answer's first line, once complete
+  std::size_t End = std::string_view::npos;    // where its framing ends it, once met
+  // The scan of the entry's lines: where the next one begins, whether the value in hand
+  // goes on in it (after "=", or in an address also after "\"), and whether the last
+  // line ended in a CR whose LF may still come.
+  enum TContinued { ctNo, ctSoftBreak, ctAddress };
+  std::size_t ScanAt = 0;
+  TContinued Continued = ctNo;
+  bool LfMayFollow = false;
+
+  // Whether a result code whose CR LF begins at `at` lies inside the entry.
+  bool Hides(std::size_t at) const {
+    return Begin != std::string_view::npos && at + 2 >= Begin && (End == std::string_view::npos || at < End);
+  }
+};
+
 struct TPieceFindings {
   bool Ok = false;
   bool Error = false;
@@ -34,8 +68,9 @@ struct TPieceFindings {
 
 // The final results that end within the piece that starts at pieceStart. With carry,
 // a result may begin in the characters before the piece (it was split); without, only
-// the piece itself is searched.
-TPieceFindings FindFinalResults(std::string_view answer, std::size_t pieceStart, bool carry);
+// the piece itself is searched. Results inside the entry do not count.
+TPieceFindings FindFinalResults(std::string_view answer, std::size_t pieceStart, bool carry,
+                                const TEntryFrame& entry = {});
 
 // The text with the characters of codes 0 to 32 removed from both ends.
 std::string_view TrimControls(std::string_view text);
@@ -45,6 +80,11 @@ std::string_view TrimControls(std::string_view text);
 // Given the command's echo, bytes in front of it on its line are dropped first: line
 // noise that followed the previous answer and was read together with this one.
 std::string CleanAnswer(std::string_view answer, std::string_view echo = {});
+
+// Where the cleaned answer's text begins in the answer: after the leading control
+// characters, and after the echo through its CR LF CR LF. For an answer still arriving
+// (not complete), npos while the echo's CR LF CR LF has not come.
+std::size_t CleanStart(std::string_view answer, std::string_view echo, bool complete);
 
 // How the phone echoes a command: its text up to the first CR or LF; empty for what is
 // not an AT command (the entry text of a store, which is not echoed).
@@ -74,13 +114,20 @@ struct TAnswerAssembly {
   std::size_t PendingPhoneError = std::string::npos;
   bool PromptExpected = true;  // the input prompt ends this answer (a store command)
   std::string Echo;            // CommandEcho of the command sent; empty for data
+  TEntryFrame Entry;           // the fetched entry in the answer
 };
+
+// The assembly for the answer to a command as sent (empty for a block of data).
+TAnswerAssembly AssemblyFor(std::string_view command);
 
 struct TPieceOutcome {
   bool Ok = false;      // CR LF "OK" CR LF: the answer has been cleaned
   bool Prompt = false;  // the input prompt CR LF ">"
   bool Error = false;   // CR LF "ERROR" CR LF
   std::optional<TPhoneErrorNumber> PhoneError;  // a phone error whose number is complete
+  // The answer ends in CR LF "OK" CR LF but its entry's framing has not come: complete
+  // when nothing more arrives (TakeUnframedAnswer).
+  bool Unframed = false;
   bool Ends() const { return Ok || Prompt || Error || PhoneError.has_value(); }
 };
 
@@ -88,6 +135,9 @@ struct TPieceOutcome {
 // awaits the answer (only then may a result begin before the piece). After an "OK" the
 // answer is the cleaned answer.
 TPieceOutcome TakeAnswerPiece(std::string& answer, TAnswerAssembly& state, std::string_view piece, bool waiting);
+
+// Ends an answer whose last piece was Unframed as an "OK" answer: cleans it.
+void TakeUnframedAnswer(std::string& answer, TAnswerAssembly& state);
 
 // A log line: control characters other than CR and LF as "(code)".
 std::string RenderLogLine(std::string_view text);

@@ -30,14 +30,14 @@ TAtExchange::~TAtExchange() {
 
 void TAtExchange::AddLogLine(const std::string& text) { log_.InsertLine(RenderLogLine(text)); }
 
-void TAtExchange::BeginExchange(bool promptExpected) {
+void TAtExchange::BeginExchange(std::string_view command) {
   Answer.clear();
   AnswerDone = false;
   AnswerOk = true;
   TimedOut = false;
-  assembly_.PromptExpected = promptExpected;
-  assembly_.PendingPhoneError = std::string::npos;
-  assembly_.Echo.clear();
+  assembly_ = AssemblyFor(command);
+  timerFired_ = false;
+  unframedSince_.invalidate();
   // A port that is closed already (the line hung up between two operations) takes no
   // bytes: the wait finds the line lost at its first look instead of waiting for the
   // time-out, three minutes during a restore.
@@ -53,8 +53,7 @@ void TAtExchange::AbandonExchange() {
 }
 
 bool TAtExchange::SendCommand(const std::string& text) {
-  BeginExchange(text.starts_with(cmdPut));
-  assembly_.Echo = CommandEcho(text);
+  BeginExchange(text);
   try {
     comm_.WriteString(text);
   } catch (...) {
@@ -67,7 +66,7 @@ bool TAtExchange::SendCommand(const std::string& text) {
 }
 
 bool TAtExchange::SendData(const std::vector<unsigned char>& data) {
-  BeginExchange(false);
+  BeginExchange({});
   try {
     for (const unsigned char byte : data) {
       comm_.WriteByte(byte);
@@ -109,8 +108,20 @@ void TAtExchange::WaitForAnswer() {
       AnswerDone = true;
       AnswerOk = false;
     }
+    if (!AnswerDone && !TimedOut && unframedSince_.isValid() && unframedSince_.elapsed() >= kUnframedQuietMs)
+      TakeUnframed();
   } while (!AnswerDone && !TimedOut);
   watchedOpen_ = 0;
+  // However the wait ended, no time-out may come after it.
+  timer_.stop();
+  unframedSince_.invalidate();
+}
+
+void TAtExchange::TakeUnframed() {
+  timer_.stop();
+  unframedSince_.invalidate();
+  TakeUnframedAnswer(Answer, assembly_);
+  AnswerDone = true;
 }
 
 void TAtExchange::ShowError(const std::string& text) {
@@ -126,8 +137,13 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
   const std::string piece = comm_.ReadString();
   AddLogLine(piece);
   const TPieceOutcome found = TakeAnswerPiece(Answer, assembly_, piece, waiting);
-  // Every piece of an unfinished answer gives the phone another interval.
-  if (waiting && !found.Ends()) timer_.start();
+  // Every piece of an unfinished answer gives the phone another interval, until the
+  // timer has fired: its box is shown once.
+  if (waiting && !found.Ends() && !timerFired_) timer_.start();
+  if (waiting && found.Unframed)
+    unframedSince_.start();
+  else
+    unframedSince_.invalidate();
 
   if (found.Ok || found.Prompt) AnswerDone = true;
   if (found.Error) {
@@ -144,6 +160,12 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
 
 void TAtExchange::TimerTimer() {
   timer_.stop();
+  timerFired_ = true;
+  if (unframedSince_.isValid()) {
+    // The answer was complete but for an entry's framing: no time-out for that.
+    TakeUnframed();
+    return;
+  }
   if (assembly_.PendingPhoneError != std::string::npos) {
     // The phone fell silent inside a phone error's number: take what came.
     const TPhoneErrorNumber number = ReadPhoneErrorNumber(Answer, assembly_.PendingPhoneError, true);

@@ -1,7 +1,12 @@
 #include "SimFaults.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <string_view>
+
+#include "SimContent.h"
+#include "SimVObject.h"
 
 namespace {
 
@@ -12,7 +17,94 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
   });
 }
 
+constexpr std::array<std::string_view, 4> ResultCodes = {"+CME ERROR: 3", "ERROR", "OK", ">"};
+
+// The value of a note, description or address as the reader joins it: soft breaks gone,
+// an address's "\" breaks as "=0D=0A". `at` is the property's line; it ends on the last
+// line of the value.
+std::string JoinedValue(const std::vector<std::string>& lines, std::size_t& at, bool address) {
+  std::string joined = SimPropertyValue(lines[at]);
+  while (!joined.empty() && (joined.back() == '=' || (address && joined.back() == '\\')) && at + 1 < lines.size()) {
+    const char mark = joined.back();
+    joined.pop_back();
+    if (mark == '\\') joined += "=0D=0A";
+    joined += lines[++at];
+  }
+  return joined;
+}
+
+// The value again, from the property's header (its line through the colon) on.
+std::vector<std::string> FoldedValue(const std::string& header, const std::string& value, bool address) {
+  std::vector<std::string> out{header};
+  bool fresh = false;  // the last line holds nothing of the value yet (not the header)
+  const auto breakWith = [&](char mark) {
+    out.back() += mark;
+    out.emplace_back();
+    fresh = true;
+  };
+  for (std::size_t i = 0; i < value.size();) {
+    const std::string_view rest = std::string_view(value).substr(i);
+    if (address && rest.starts_with("=0D=0A") && rest.size() > 6) {
+      breakWith('\\');
+      i += 6;
+      continue;
+    }
+    const auto code = std::find_if(ResultCodes.begin(), ResultCodes.end(),
+                                   [&](std::string_view c) { return rest.starts_with(c); });
+    if (code == ResultCodes.end()) {
+      out.back() += value[i++];
+      fresh = false;
+      continue;
+    }
+    if (!fresh) breakWith('=');
+    out.back() += *code;
+    i += code->size();
+    if (i < value.size()) breakWith('=');
+  }
+  return out;
+}
+
 }  // namespace
+
+std::string SimFoldResultCodes(int type, const std::string& data) {
+  if (type == stRingTone) {
+    if (data.size() < SimRingToneHeader) return data;
+    std::string record = data;
+    record.replace(0, 4, "OK\r\n");
+    std::size_t end = 4;  // the name ends at its first zero
+    while (end < 46 && record[end] != '\0') end += 2;
+    std::string codes;
+    for (std::string_view code : ResultCodes) (codes += "\r\n") += code;
+    for (std::size_t k = 0; end + 1 + k < 46 && k < codes.size(); ++k) record[end + 1 + k] = codes[k];
+    return record;
+  }
+  const std::vector<std::string> lines = SimSplitLines(data);
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at < lines.size(); ++at) {
+    const std::string name = SimPropertyName(lines[at]);
+    const bool address = type != stEvent && name == "ADR";
+    if (!address && name != (type == stEvent ? "DESCRIPTION" : "NOTE")) {
+      out.push_back(lines[at]);
+      continue;
+    }
+    const std::string header = lines[at].substr(0, lines[at].find(':') + 1);
+    const std::string value = JoinedValue(lines, at, address);
+    for (auto& line : FoldedValue(header, value, address)) out.push_back(std::move(line));
+  }
+  return SimJoinLines(out);
+}
+
+std::vector<std::size_t> SimResultCodeEnds(const std::string& answer) {
+  std::vector<std::size_t> ends;
+  for (std::string_view code : ResultCodes) {
+    // "OK" and "ERROR" are results as whole lines only.
+    const bool whole = code == "OK" || code == "ERROR";
+    const std::string line = "\r\n" + std::string(code) + (whole ? "\r\n" : "");
+    for (std::size_t at = answer.find(line); at != std::string::npos; at = answer.find(line, at + 1))
+      if (at + line.size() < answer.size()) ends.push_back(at + line.size());
+  }
+  return ends;
+}
 
 TFault TFault::CutAt(std::vector<std::size_t> positions) {
   TFault fault = Make(fkCutAt);

@@ -5,6 +5,9 @@
 // Two kinds of switch:
 // - phone-wide settings, plain atomics a test sets in one line
 //   (sim.Faults().SplitEveryByte = true; sim.Faults().FactoryRingTones = 41;);
+//   FoldResultCodes serves every fetched entry so that it holds lines that read as
+//   result codes while it means the same (SimFoldResultCodes), and ends a piece of the
+//   answer right behind each of them, where a premature end would be taken;
 // - rules that pick answers by command prefix (case-insensitive, compared with the
 //   command line without its CR LF), optionally by the entry identifier of an
 //   "AT+C#SGET=" or "AT+C#SPUT=" answer, once, n times or for good:
@@ -93,6 +96,7 @@ class TSimFaults {
   std::atomic<int> ContactsTotalDelta{0};   // added to the totals of "AT+C#SMDE=1"
   std::atomic<int> GroupsTotalDelta{0};
   std::atomic<int> EventsTotalDelta{0};
+  std::atomic<bool> FoldResultCodes{false};  // fetched entries hold "OK", "ERROR" ... lines
 
   // Rules.
   void Add(TFault fault);
@@ -132,6 +136,16 @@ class TSimFaults {
   std::vector<TFault> rules_;
   std::string identity_;
 };
+
+// An entry as FoldResultCodes serves it. In a note, a description or an address, every
+// "OK", "ERROR", "+CME ERROR: 3" and ">" gets a line of its own behind a soft break "="
+// (one that ends the value stands there alone), and an address's encoded line breaks are
+// continued with "\" instead. A ring tone record gets "OK" CR LF in its first four bytes
+// and the other codes, each after CR LF, in the name's bytes behind its end; the read
+// examines neither. Anything else is served as stored.
+std::string SimFoldResultCodes(int type, const std::string& data);
+// Where in an answer a piece must end so that each result code inside it ends a piece.
+std::vector<std::size_t> SimResultCodeEnds(const std::string& answer);
 
 inline constexpr const char* SimS40Identity = "350077801234563";
 inline constexpr const char* SimOtherIdentity = "490154203237518";

@@ -213,6 +213,10 @@ TSimDelivery TSimPhone::Answer(const std::string& command) {
   delivery.ProcessMs = settings_.AnswerDelayMs;
   if (!Replaces(faults, delivery)) delivery.Response = Execute(command, faults);
   if (!Has(faults, fkNoAnswer)) Shape(delivery, faults);
+  if (faults_.FoldResultCodes && EntryOf(command)) {
+    const std::vector<std::size_t> ends = SimResultCodeEnds(delivery.Echo + delivery.Response);
+    delivery.Cuts.insert(delivery.Cuts.end(), ends.begin(), ends.end());
+  }
   return delivery;
 }
 
@@ -285,7 +289,7 @@ std::string TSimPhone::Execute(const std::string& command, const std::vector<TFa
     if (type == stRingTone && content_.IsFactoryRingTone(id)) return SimCmeError(260);  // "Access denied"
     const TSimEntry* entry = content_.Find(type, id);
     if (!entry) return SimCmeError(258);  // "Entry does not exist"
-    std::string data = entry->Data;
+    std::string data = faults_.FoldResultCodes ? SimFoldResultCodes(type, entry->Data) : entry->Data;
     for (const auto& fault : faults)
       if (fault.Kind == fkBadRingTone && data.size() > 46) data[46] = char(fault.Value);
     return SimOk("+C#SGET: " + std::to_string(type) + "," + std::to_string(id) + "\r\n" + data);

@@ -40,6 +40,9 @@ Behaviour:
   --identity TEXT      the answer to AT+CGSN (default 350077801234563, a Siemens S40)
   --factory-ring-tones N   list only N of the 42 factory ring tones
   --split-every-byte   send every answer one byte at a time
+  --fold-result-codes  serve entries holding lines "OK", "ERROR", "+CME ERROR: 3", ">"
+                       (notes, descriptions and addresses folded so, ring tone records
+                       filled so where unused), each such line ending a piece
   --help               this text
 
 By hand: the phone echoes what it is sent and takes commands ending in CR (or LF):
@@ -65,7 +68,7 @@ std::optional<int> Number(const char* text) {
 int main(int argc, char** argv) {
   std::string source = "--sample", fromPath, printPath, dumpPath, identity;
   std::optional<int> factory;
-  bool splitEveryByte = false;
+  bool splitEveryByte = false, foldResultCodes = false;
   TSimOptions options;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -108,6 +111,8 @@ int main(int argc, char** argv) {
       factory = count;
     } else if (arg == "--split-every-byte") {
       splitEveryByte = true;
+    } else if (arg == "--fold-result-codes") {
+      foldResultCodes = true;
     } else {
       return Fail("unknown option or missing value: " + arg);
     }
@@ -127,6 +132,7 @@ int main(int argc, char** argv) {
     if (!identity.empty()) sim.Faults().SetIdentity(identity);
     if (factory) sim.Faults().FactoryRingTones = *factory;
     sim.Faults().SplitEveryByte = splitEveryByte;
+    sim.Faults().FoldResultCodes = foldResultCodes;
 
     std::string path = sim.SlavePath();
     if (!printPath.empty()) {

@@ -145,8 +145,10 @@ inline std::string FileText(const QString& name) {
 // CR LF ">" of a store prompt, the second has bigTonePairs pairs (255, the most a
 // record takes: 1068 bytes, more than the output buffer). With longText, the first
 // contact's note and the first event's description are that many bytes long.
+// With resultCodes, odd contacts' notes end in "> is OK" and their addresses in a line
+// "OK", events' descriptions in "+CME ERROR: 3 ERROR".
 inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ringTones, int bigTonePairs = 255,
-                                  std::size_t longText = 0) {
+                                  std::size_t longText = 0, bool resultCodes = false) {
   std::string longValue;
   for (int k = 1; longValue.size() < longText; ++k) longValue += "Zeile " + std::to_string(k) + " \xfc" "ber\r\n";
   longValue.resize(longText);
@@ -171,6 +173,10 @@ inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ring
     if (c % 3 == 0) contact.Note = "Line one of " + std::to_string(c) + "\r\nline two = two";
     if (c == 1 && longText > 0) contact.Note = longValue;
     if (c % 4 == 0) contact.Street = "Stra\xdf" "e " + std::to_string(c) + "\r\nHinterhaus";
+    if (resultCodes && c % 2 == 1) {
+      contact.Note += " > is OK";
+      contact.Country = "Land\r\nOK";
+    }
     contact.GroupID = c % 5 == 0 ? -1 : 1 + c % std::max(groups, 1);
     contact.GroupSoundID = contact.GroupNofEntries = -1;
     contact.NPIHome = contact.NPIWork = contact.NPICell = contact.NPIFax = contact.NPIModem = -1;
@@ -188,6 +194,7 @@ inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ring
     event.AlarmContentID = 400;
     event.PBID = event.MemoID = -1;
     event.Description = e == 1 && longText > 0 ? longValue : "Event " + std::to_string(e);
+    if (resultCodes) event.Description += " +CME ERROR: 3 ERROR";
     lists.Events.push_back(event);
   }
   lists.RingTones.resize(FactoryRingToneCount);

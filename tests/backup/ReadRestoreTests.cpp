@@ -294,6 +294,29 @@ TEST_F(ReadRestore, PulledCableDuringAReadThenPluggedInAgain) {
   EXPECT_EQ(app.Main.Lists().Contacts.size(), phone.Entries(0).size());
 }
 
+// Entries that hold lines reading as result codes, served folded so, each line ending a
+// piece: each is read whole and every later answer stays in step, so the backup is the
+// one the phone gives unfolded and in one piece.
+TEST_F(ReadRestore, EntriesHoldingResultCodeLinesAreReadWhole) {
+  TPhoneSimulator phone(GeneratedPhone(2, 4, 2, 2, 4, 0, true), OnPort(ports, 4));
+  TApp app;
+  const QString plain = ports.File("plain.zrv"), folded = ports.File("folded.zrv");
+  app.Read();
+  app.Save(plain);
+  phone.Faults().FoldResultCodes = true;
+  app.Read();
+  app.Save(folded);
+  EXPECT_EQ(app.Texts(), std::vector<QString>{});
+  EXPECT_EQ(FileText(folded), FileText(plain));
+  const TEntryLists& lists = app.Main.Lists();
+  ASSERT_EQ(lists.Contacts.size(), 4u);
+  EXPECT_EQ(lists.Contacts[2].Note, "Line one of 3\r\nline two = two > is OK");
+  EXPECT_EQ(lists.Contacts[2].Country, "Land\r\nOK");
+  for (const TEvent& e : lists.Events) EXPECT_TRUE(e.Description.ends_with(" +CME ERROR: 3 ERROR")) << e.Description;
+  ASSERT_EQ(lists.RingTones.size(), FactoryRingToneCount + 2u);
+  EXPECT_EQ(lists.RingTones.back().Name, "Tone 2");
+}
+
 // Read, save, restore onto an empty phone, read that phone, save again: the same file.
 void RoundTrip(TPorts& ports, TSimContent content) {
   TPhoneSimulator full(std::move(content), OnPort(ports, 4));

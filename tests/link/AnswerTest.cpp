@@ -81,6 +81,82 @@ TEST(AtAnswer, FinalResultsAreFoundOnceAlsoAcrossPieces) {
   }
 }
 
+// A fetched entry holding lines that read as result codes is data: the answer ends only
+// at the result after the entry's own end, however the pieces fall, with or without the
+// echo. An entry whose end never comes is complete once the answer ends in "OK" and is
+// then taken as the cleaning always took it.
+TEST(AtAnswer, FetchedEntriesEndWhereTheirFramingSays) {
+  // Bytes 0 to 3 and the name's bytes after its end are not examined by the read.
+  std::string record = "OK\r\n" "\r\nERROR\r\n\r\n+CME ERROR: 3\r\n\r\n>";
+  record.resize(46, '\0');
+  record += "\x01\x04" "\r\nOK\r\n\r\nERROR\r\n";  // n = 4: four pairs of bytes
+  record += '\0';
+  struct {
+    const char* Name;
+    const char* Command;
+    std::string Entry;
+    bool Framed;
+  } cases[] = {
+      {"contact", "AT+C#SGET=0,5\r\n",
+       "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;Jo\r\nADR;CHARSET=ISO-8859-1:;;1 Main St\\\r\nERROR\r\n"
+       "NOTE;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:=\r\n+CME ERROR: 3=\r\n>=\r\n all is =\r\nOK\r\n"
+       "END:VCARD\r\n",
+       true},
+      {"values holding END:VCARD", "AT+C#SGET=0,5\r\n",
+       "BEGIN:VCARD\r\nNOTE:x=\r\nend:vcard\r\nADR:;;x\\\r\nEND:VCARD\r\nX-ZARVO-RINGTONE-DATA:1,=\r\nEND:VCARD\r\n"
+       "N:OK\r\nEnd:VCard",
+       true},
+      {"group, lone CR and LF, NUL", "AT+C#SGET=1,7\r\n", std::string("BEGIN:VCARD\rNOTE:=\nOK\rEND:VCA\0RD\n", 33), true},
+      {"event", "AT+C#SGET=2,9\r\n",
+       "BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:VEVENT\r\nDESCRIPTION;ENCODING=QUOTED-PRINTABLE:=\r\n"
+       "ERROR=\r\n+CME ERROR: 3=\r\n>=\r\nEND:VCALENDAR\r\nEND:VCARD\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
+       true},
+      {"ring tone", "AT+C#SGET=9,3\r\n", record, true},
+      {"vCard without its end", "AT+C#SGET=0,5\r\n", "BEGIN:VCARD\r\nNOTE:=\r\nOK\r\nN:Doe", false},
+      {"short ring tone record", "AT+C#SGET=9,3\r\n", record.substr(0, 60), false},
+  };
+  for (const auto& c : cases) {
+    for (const bool echo : {false, true}) {
+      SCOPED_TRACE(std::string(c.Name) + (echo ? ", echoed" : ""));
+      const std::string first = "+C#SGET: " + std::string(c.Command).substr(10, 3) + "\r\n";
+      const std::string raw = (echo ? std::string(c.Command) : "") + "\r\n" + first + c.Entry + "\r\nOK\r\n";
+      // Fed in two pieces cut at every position, and byte by byte (cut = 0).
+      for (std::size_t cut = 0; cut < raw.size(); ++cut) {
+        std::string answer;
+        TAnswerAssembly state = AssemblyFor(c.Command);
+        TPieceOutcome out;
+        const auto take = [&](std::size_t from, std::size_t to) {
+          EXPECT_FALSE(out.Ends()) << "ended before byte " << from << " at cut " << cut;
+          out = TakeAnswerPiece(answer, state, std::string_view(raw).substr(from, to - from), true);
+        };
+        if (cut == 0) {
+          for (std::size_t k = 0; k < raw.size(); ++k) take(k, k + 1);
+        } else {
+          take(0, cut);
+          take(cut, raw.size());
+        }
+        EXPECT_FALSE(out.Error || out.Prompt || out.PhoneError) << cut;
+        EXPECT_EQ(out.Ok, c.Framed) << cut;
+        EXPECT_EQ(out.Unframed, !c.Framed) << cut;
+        if (out.Unframed) TakeUnframedAnswer(answer, state);
+        ASSERT_EQ(answer, CleanAnswer(raw, CommandEcho(c.Command))) << cut;
+        if (c.Framed) {
+          ASSERT_EQ(answer, first + c.Entry) << cut;
+        }
+      }
+    }
+  }
+  // Answers that carry no entry end as they always did.
+  for (const char* raw : {"\r\nERROR\r\n", "\r\n+CME ERROR: 3\r\n", "\r\nOK\r\n"}) {
+    std::string answer;
+    TAnswerAssembly state = AssemblyFor("AT+C#SGET=0,5\r\n");
+    EXPECT_TRUE(TakeAnswerPiece(answer, state, raw, true).Ends()) << raw;
+  }
+  EXPECT_EQ(FetchFraming("AT+C#SGET=2,1\r\n"), efVCalendar);
+  EXPECT_EQ(FetchFraming("AT+C#SLST=0\r\n"), efNone);
+  EXPECT_EQ(FetchFraming("AT+C#SGET=3,1\r\n"), efNone);
+}
+
 TEST(AtAnswer, PhoneErrorNumbers) {
   using S = TPhoneErrorNumber;
   struct {

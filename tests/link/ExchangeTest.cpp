@@ -110,6 +110,10 @@ TEST_F(ExchangeTest, AnswersAreAssembledClassifiedAndCleaned) {
        "\r\n+CME ERROR: abc\r\n", {"+CME ERROR abc: ."}},
       {"input prompt after a store command", "AT+C#SPUT=0,10\r\n", {"AT+C#SPUT=0,10\r\n\r\n> "}, true,
        "AT+C#SPUT=0,10\r\n\r\n> ", {}},
+      {"fetched entry holding OK and ERROR lines", "AT+C#SGET=0,5\r\n",
+       {"AT+C#SGET=0,5\r\n\r\n+C#SGET: 0,5\r\nBEGIN:VCARD\r\nNOTE:=\r\nOK\r\n", "ERROR\r\nEND:VCARD\r\n\r\nOK\r\n"},
+       true, "+C#SGET: 0,5\r\nBEGIN:VCARD\r\nNOTE:=\r\nOK\r\nERROR\r\nEND:VCARD\r\n", {}},
+      // A ring tone record shorter than its count: complete once nothing follows its OK.
       {"fetched data holding CR LF > ends only at OK", "AT+C#SGET=9,5\r\n",
        {"AT+C#SGET=9,5\r\n\r\n+C#SGET: 9,5\r\nab\r\n>cd", std::string("ef\x00\xff\r\n\r\nOK\r\n", 12)}, true,
        std::string("+C#SGET: 9,5\r\nab\r\n>cdef\x00\xff\r\n", 27), {}},
@@ -204,6 +208,24 @@ TEST_F(ExchangeTest, SilenceEndsTheExchangeAfterTheTimersInterval) {
   // After a time-out the timer is quiet: a late piece is logged and tested, no more.
   PumpFor(400);
   EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+// The time-out box is shown once: a piece that arrives while it is open does not start
+// the timer again.
+TEST_F(ExchangeTest, APieceWhileTheTimeOutIsShownBringsNoSecondBox) {
+  timer.setInterval(300);
+  dialogs.WhileShown = [this](const TRecordedMessage&) {
+    const std::size_t lines = log.Lines().size();
+    peer.Send("\r\n3500");
+    PumpUntil([&] { return log.Lines().size() > lines; }, 2000);
+  };
+  EXPECT_FALSE(exchange.SendCommand("AT+CGSN\r\n"));
+  dialogs.WhileShown = nullptr;
+  EXPECT_TRUE(exchange.TimedOut);
+  EXPECT_EQ(log.Lines().back(), "\r\n3500");
+  PumpFor(800);
+  EXPECT_FALSE(timer.isActive());
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"ERROR: No answer from phone (timeout)."});
 }
 
 TEST_F(ExchangeTest, RingToneDataGoesOutByteByByte) {

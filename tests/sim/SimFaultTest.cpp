@@ -10,6 +10,7 @@
 
 #include "PhoneSimulator.h"
 #include "SimTestLine.h"
+#include "SimVObject.h"
 
 namespace {
 
@@ -156,6 +157,27 @@ TEST(SimFaults, ContentSwitchesChangeWhatThePhoneReports) {
   EXPECT_EQ(record.substr(47), sim.Entries(stRingTone)[1].Data.substr(47));
   std::string other = DropFirstLine(CleanAnswer(line.Command("AT+C#SGET=9," + std::to_string(sim.Entries(stRingTone)[0].Id))));
   EXPECT_EQ(other[46], 1);
+}
+
+TEST(SimFaults, FoldedEntriesHoldResultCodeLines) {
+  const struct {
+    int Type;
+    std::string Stored, Served;
+  } cases[] = {
+      {stContact, "N:OK\r\nNOTE;ENCODING=QUOTED-PRINTABLE:=\r\nAll >=\r\n is OK\r\nEND:VCARD\r\n",
+       "N:OK\r\nNOTE;ENCODING=QUOTED-PRINTABLE:All =\r\n>=\r\n is =\r\nOK\r\nEND:VCARD\r\n"},
+      {stContact, "ADR:;;1 Main=0D=0AERROR;;;;Land\\\r\nOK\r\n", "ADR:;;1 Main\\\r\nERROR=\r\n;;;;Land\\\r\nOK\r\n"},
+      {stEvent, "DESCRIPTION:x +CME ERROR: 3OK\r\nEND:VEVENT\r\n",
+       "DESCRIPTION:x =\r\n+CME ERROR: 3=\r\nOK\r\nEND:VEVENT\r\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SimFoldResultCodes(c.Type, c.Stored), c.Served) << c.Stored;
+  const std::string tone = SimRingToneRecord({"Tone", {{440, 4}}});
+  const std::string served = SimFoldResultCodes(stRingTone, tone);
+  EXPECT_EQ(served.substr(0, 13), std::string("OK\r\nT\0o\0n\0e\0\0", 13));
+  EXPECT_EQ(served.substr(13, 33), std::string("\r\n+CME ERROR: 3\r\nERROR\r\nOK\r\n>\0\0\0\0", 33));
+  EXPECT_EQ(served.substr(46), tone.substr(46));
+  // The pieces end behind each result code but the last.
+  EXPECT_EQ(SimResultCodeEnds("\r\nOK\r\nx\r\nOKAY\r\n>y\r\nOK\r\n"), (std::vector<std::size_t>{6, 16}));
 }
 
 TEST(SimFaults, UnfinishedAnswersAndGarbageLeaveThePhoneWorking) {
