@@ -6,17 +6,19 @@
 #include <optional>
 #include <stdexcept>
 #include <string_view>
+#include <type_traits>
 
 #include "AppException.h"
 #include "AtomicFile.h"
+#include "EntryKinds.h"
 #include "Maker.h"
+#include "PhoneCommands.h"
 #include "VObjectParser.h"
 #include "VObjectText.h"
 #include "VObjectWriter.h"
 
 namespace {
 
-constexpr int kNormalAnswerTimeout = 5000;  // ms; the restore raises it while it runs
 constexpr const char* kWritingCaption = "Writing...";
 constexpr std::size_t kReadChunk = 64 * 1024;
 
@@ -31,6 +33,16 @@ std::string Utf8(const QString& s) {
 
 [[noreturn]] void ThrowCannotOpen(const QString& fileName) {
   throw std::runtime_error("Cannot open file " + Utf8(fileName));
+}
+
+// A parsed record at the end of its kind's list. Groups, contacts and events get their
+// identifiers from the phone when they are stored; a ring tone keeps the file's.
+template <class Record>
+void FileEntry(TEntryLists& lists, const TvObject& v) {
+  Record& r = TEntryKind<Record>::List(lists).emplace_back();
+  TEntryKind<Record>::Fill(r, v);
+  if constexpr (!std::is_same_v<Record, TRingTone>) r.UID = -1;
+  if constexpr (requires { r.NewGroupID; }) r.NewGroupID = -1;
 }
 
 void AppendLines(TLines& to, const TLines& from) { to.insert(to.end(), from.begin(), from.end()); }
@@ -48,7 +60,7 @@ void Report(const std::exception_ptr& error) noexcept {
 // The end steps of a Load, whichever way it ended. Each runs even when one before it
 // failed, so the window is never left disabled.
 void RunLoadEndSteps(IMainWindowHost& host) noexcept {
-  RunGuarded([&] { host.SetAnswerTimeout(kNormalAnswerTimeout); });
+  RunGuarded([&] { host.SetAnswerTimeout(AnswerTimeoutMs); });
   RunGuarded([&] { host.Progress().CloseProgress(); });
   RunGuarded([&] {
     QTreeWidget& tree = host.TreeView();
@@ -139,37 +151,11 @@ void FileParsedEntries(TEntryLists& lists) {
   lists.RingTones.resize(FactoryRingToneCount);
   for (const TvObject& v : lists.vObjects) {
     switch (v.Kind) {
-      case vkContact: {
-        TContact c;
-        FillContact(c, v);
-        c.UID = -1;
-        c.NewGroupID = -1;
-        lists.Contacts.push_back(std::move(c));
-        break;
-      }
-      case vkGroup: {
-        TGroup g;
-        FillGroup(g, v);
-        g.UID = -1;
-        g.NewGroupID = -1;
-        lists.Groups.push_back(std::move(g));
-        break;
-      }
-      case vkEvent: {
-        TEvent e;
-        FillEvent(e, v);
-        e.UID = -1;
-        lists.Events.push_back(std::move(e));
-        break;
-      }
-      case vkRingTone: {
-        TRingTone r;
-        FillRingTone(r, v);
-        lists.RingTones.push_back(std::move(r));
-        break;
-      }
-      default:
-        break;
+      case vkGroup: FileEntry<TGroup>(lists, v); break;
+      case vkContact: FileEntry<TContact>(lists, v); break;
+      case vkEvent: FileEntry<TEvent>(lists, v); break;
+      case vkRingTone: FileEntry<TRingTone>(lists, v); break;
+      default: break;
     }
   }
 }

@@ -25,22 +25,36 @@ QTreeWidgetItem* AddEntryNode(IMainWindowHost& host, QTreeWidgetItem* parent, co
   return node;
 }
 
-QTreeWidgetItem* AddGroupNode(IMainWindowHost& host, const std::string& name, std::int32_t groupId) {
-  QTreeWidgetItem* node = AddEntryNode(host, host.AddressBookNode, name, 1);
-  node->setData(0, NodeGroupIdRole, groupId);
-  return node;
-}
-
-QTreeWidgetItem* AddContactNode(IMainWindowHost& host, const std::string& name, std::int32_t groupId) {
-  QTreeWidgetItem* book = host.AddressBookNode;
-  if (groupId == -1 || !book) return AddEntryNode(host, book, name, 0);
-  // Groups come first below "Address book"; the walk stops at the first other node.
-  for (int i = 0; i < book->childCount(); ++i) {
-    QTreeWidgetItem* child = book->child(i);
-    if (NodeImage(child) != 1) break;
-    if (NodeGroupId(child) == groupId) return AddEntryNode(host, child, name, 0);
+void AddPlacedNode(IMainWindowHost& host, TNodePlace place, const std::string& text, int image,
+                   std::int32_t groupId) {
+  switch (place) {
+    case TNodePlace::AddressBookCarryingGroup:
+      AddEntryNode(host, host.AddressBookNode, text, image)->setData(0, NodeGroupIdRole, groupId);
+      return;
+    case TNodePlace::OwnGroup: {
+      QTreeWidgetItem* book = host.AddressBookNode;
+      if (groupId == -1 || !book) {
+        AddEntryNode(host, book, text, image);
+        return;
+      }
+      // Groups come first below "Address book"; the walk stops at the first other node.
+      for (int i = 0; i < book->childCount(); ++i) {
+        QTreeWidgetItem* child = book->child(i);
+        if (NodeImage(child) != imgGroup) break;
+        if (NodeGroupId(child) == groupId) {
+          AddEntryNode(host, child, text, image);
+          return;
+        }
+      }
+      return;
+    }
+    case TNodePlace::Calendar:
+      AddEntryNode(host, host.CalendarNode, text, image);
+      return;
+    case TNodePlace::RingTones:
+      AddEntryNode(host, host.RingTonesNode, text, image);
+      return;
   }
-  return nullptr;
 }
 
 int NodeImage(const QTreeWidgetItem* node) {

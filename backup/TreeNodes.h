@@ -9,15 +9,24 @@
 
 class IMainWindowHost;
 
+// Where an entry's node goes in the tree.
+enum class TNodePlace {
+  AddressBookCarryingGroup,  // below "Address book", carrying the group identifier
+  OwnGroup,                  // below the node of its group, or "Address book" for -1
+  Calendar,
+  RingTones,
+};
+
 // A new child of parent with the given text and image (image and selected image are the
-// same); a group node also carries its group identifier.
+// same).
 QTreeWidgetItem* AddEntryNode(IMainWindowHost& host, QTreeWidgetItem* parent, const std::string& text,
                               int image);
-QTreeWidgetItem* AddGroupNode(IMainWindowHost& host, const std::string& name, std::int32_t groupId);
 
-// A contact's node: directly below "Address book" for groupId -1, otherwise below the
-// first of the leading group nodes that carries groupId; no node when none does.
-QTreeWidgetItem* AddContactNode(IMainWindowHost& host, const std::string& name, std::int32_t groupId);
+// An entry's node at its place. A contact's node (OwnGroup) goes directly below "Address
+// book" for groupId -1, otherwise below the first of the leading group nodes that carries
+// groupId; no node when none does.
+void AddPlacedNode(IMainWindowHost& host, TNodePlace place, const std::string& text, int image,
+                   std::int32_t groupId);
 
 // The image index a node was given, and the group identifier a group node carries.
 int NodeImage(const QTreeWidgetItem* node);

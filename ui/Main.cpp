@@ -44,7 +44,7 @@ TfrmMain::TfrmMain(IDialogs& dialogs)
   setFont(DesignFont());
   SetFixedWindow(*this, kClientWidth, kClientHeight);
 
-  Timer.setInterval(5000);
+  Timer.setInterval(AnswerTimeoutMs);
   Timer.stop();
   ApplyPhoneDesignSettings(vaComm_);
 

@@ -58,8 +58,9 @@ inline TSimOptions OnPort(const TPorts& ports, int port) {
   return o;
 }
 
-// The restore's answer time-out as it asks for it.
-inline constexpr int RestoreAnswerTimeoutMs = 180000;
+// The restore's answer time-out as the phone's side expects it, written apart from the
+// program's own constant so that a change to that is caught.
+inline constexpr int ThreeMinutesMs = 180000;
 
 // The main window with the answer time-out seam of IMainWindowHost: every interval asked
 // for is noted, and a test may have the restore wait less than its three minutes.
@@ -70,7 +71,7 @@ class TTestMain : public TfrmMain {
   std::vector<int> TimeoutsAsked;
   void SetAnswerTimeout(int milliseconds) override {
     TimeoutsAsked.push_back(milliseconds);
-    const bool shorten = RestoreTimeoutMs > 0 && milliseconds == RestoreAnswerTimeoutMs;
+    const bool shorten = RestoreTimeoutMs > 0 && milliseconds == ThreeMinutesMs;
     TfrmMain::SetAnswerTimeout(shorten ? RestoreTimeoutMs : milliseconds);
   }
 };

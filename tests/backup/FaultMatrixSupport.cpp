@@ -719,7 +719,7 @@ void FaultMatrix::RunRestoreRow(const std::vector<TStep>& steps, const std::stri
     EXPECT_EQ(app.Main.Exchange().Timer().interval(), ReadTimeoutMs) << "the time-out is put back";
     EXPECT_FALSE(app.Main.TimeoutsAsked.empty()) << "the restore sets its time-out";
     if (!app.Main.TimeoutsAsked.empty()) {
-      EXPECT_EQ(app.Main.TimeoutsAsked.front(), RestoreAnswerTimeoutMs) << "the restore asks for three minutes";
+      EXPECT_EQ(app.Main.TimeoutsAsked.front(), ThreeMinutesMs) << "the restore asks for three minutes";
     }
     NoteCheck(row_.NothingLost, Checked([&] {
                 EXPECT_EQ(FileText(file), saved) << "the backup file";
