@@ -4,7 +4,9 @@
 #include <array>
 
 #include "EntryKinds.h"
+#include "Handler.h"
 #include "MainWindowHost.h"
+#include "OperationEdge.h"
 #include "PhoneCommands.h"
 #include "PhoneProtocol.h"
 #include "TreeNodes.h"
@@ -15,15 +17,13 @@ namespace {
 
 constexpr int kDataModePauseMs = 500;
 
-// The end of the read: "fail" leaves Save and Load as they are (disabled since the read
-// began); success enables them by what was found. The common steps run in both cases
-// and when an exception passes through.
+// A failed read leaves Save and Load as they are (disabled since it began); a read that
+// got through enables them by what it found.
 class TReadRun {
  public:
   explicit TReadRun(IMainWindowHost& host) : host_(host), ex_(host.Exchange()), comm_(host.VaComm()) {}
 
   void Run();
-  void CommonEnd();
 
  private:
   bool Detect();
@@ -57,13 +57,9 @@ class TReadRun {
 };
 
 void TReadRun::Run() {
-  // 1. Lock the window.
   host_.TreeView().clear();
   host_.RootNode = host_.AddressBookNode = host_.CalendarNode = host_.RingTonesNode = nullptr;
-  for (auto c : {TMainControl::Read, TMainControl::Load, TMainControl::Save, TMainControl::Exit,
-                 TMainControl::PortList})
-    host_.SetControlEnabled(c, false);
-  host_.SetWindowEnabled(false);
+  LockControls(host_, /*window=*/true);
 
   // 2. Another port: data mode off on the old one first, then close it.
   const int port = host_.SelectedPortIndex() + 1;
@@ -235,15 +231,6 @@ void TReadRun::Succeed() {
   if (!entries && ringTones == 0) host_.SetControlEnabled(TMainControl::Load, true);
 }
 
-void TReadRun::CommonEnd() {
-  host_.Progress().CloseProgress();
-  SelectFirstNode(host_);
-  for (auto c : {TMainControl::Read, TMainControl::Exit, TMainControl::PortList})
-    host_.SetControlEnabled(c, true);
-  host_.SetWindowEnabled(true);
-  host_.FocusWindow();
-}
-
 }  // namespace
 
 void AddFixedTreeNodes(IMainWindowHost& host) {
@@ -254,13 +241,6 @@ void AddFixedTreeNodes(IMainWindowHost& host) {
   host.TreeView().expandAll();
 }
 
-void ReadPhone(IMainWindowHost& host) {
-  TReadRun run(host);
-  try {
-    run.Run();
-  } catch (...) {
-    run.CommonEnd();
-    throw;
-  }
-  run.CommonEnd();
+void ReadPhone(IMainWindowHost& host) noexcept {
+  RunHandler([&] { TReadRun(host).Run(); }, [&] { UnlockControls(host); });
 }
