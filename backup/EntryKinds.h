@@ -86,7 +86,7 @@ struct TEntryKind<TRingTone> {
 // An entry's node, placed as its kind says. A group or contact is placed by the group
 // identifier that holds on the phone: GroupID after a read, NewGroupID after a restore.
 template <class Record>
-void AddEntryNode(IMainWindowHost& host, const Record& r, bool restored) {
+void AddKindNode(IMainWindowHost& host, const Record& r, bool restored) {
   using Kind = TEntryKind<Record>;
   std::int32_t groupId = -1;
   if constexpr (requires { r.NewGroupID; }) groupId = restored ? r.NewGroupID : r.GroupID;

@@ -2,7 +2,6 @@
 
 #include "Handler.h"
 #include "MainWindowHost.h"
-#include "TreeNodes.h"
 
 void LockControls(IMainWindowHost& host, bool window) {
   for (auto c : {TMainControl::Read, TMainControl::Load, TMainControl::Save, TMainControl::Exit,
@@ -12,7 +11,7 @@ void LockControls(IMainWindowHost& host, bool window) {
 }
 
 void UnlockControls(IMainWindowHost& host) {
-  RunEachStep([&] { host.Progress().CloseProgress(); }, [&] { SelectFirstNode(host); },
+  RunEachStep([&] { host.Progress().CloseProgress(); }, [&] { host.SelectFirstNode(); },
               [&] {
                 for (auto c : {TMainControl::Read, TMainControl::Exit, TMainControl::PortList})
                   host.SetControlEnabled(c, true);

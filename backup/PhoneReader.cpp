@@ -57,8 +57,7 @@ class TReadRun {
 };
 
 void TReadRun::Run() {
-  host_.TreeView().clear();
-  host_.RootNode = host_.AddressBookNode = host_.CalendarNode = host_.RingTonesNode = nullptr;
+  host_.ClearTree();
   LockControls(host_, /*window=*/true);
 
   // 2. Another port: data mode off on the old one first, then close it.
@@ -217,7 +216,7 @@ bool TReadRun::FetchKind() {
     // An inconsistent ring tone record ends the fetching as if it were complete (ring
     // tones come last); the record keeps what was taken but gets no node.
     if (!TakeFetched(r)) return true;
-    AddEntryNode(host_, r, /*restored=*/false);
+    AddKindNode(host_, r, /*restored=*/false);
     if (Stopped()) return false;
   }
   return true;
@@ -232,14 +231,6 @@ void TReadRun::Succeed() {
 }
 
 }  // namespace
-
-void AddFixedTreeNodes(IMainWindowHost& host) {
-  host.RootNode = AddEntryNode(host, nullptr, "Siemens S40", imgPhone);
-  host.AddressBookNode = AddEntryNode(host, host.RootNode, "Address book", imgAddressBook);
-  host.CalendarNode = AddEntryNode(host, host.RootNode, "Calendar", imgCalendar);
-  host.RingTonesNode = AddEntryNode(host, host.RootNode, "Custom ring tones", imgRingTones);
-  host.TreeView().expandAll();
-}
 
 void ReadPhone(IMainWindowHost& host) noexcept {
   RunHandler([&] { TReadRun(host).Run(); }, [&] { UnlockControls(host); });

@@ -18,6 +18,3 @@ class IMainWindowHost;
 // btnReadClick's body.
 void ReadPhone(IMainWindowHost& host) noexcept;
 
-// The four fixed nodes of the tree ("Siemens S40" with "Address book", "Calendar" and
-// "Custom ring tones" below it), kept in the host and expanded.
-void AddFixedTreeNodes(IMainWindowHost& host);

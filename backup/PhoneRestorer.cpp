@@ -8,7 +8,6 @@
 #include "MainWindowHost.h"
 #include "PhoneCommands.h"
 #include "PhoneProtocol.h"
-#include "PhoneReader.h"
 #include "TreeNodes.h"
 #include "VObjectWriter.h"
 #include "VaComm.h"
@@ -48,7 +47,7 @@ void TRestoreRun::Run(const TLoadCounts& counts) {
   host_.SetAnswerTimeout(RestoreAnswerTimeoutMs);
 
   // The restore adds below the read's nodes; a tree without them gets them first.
-  if (!host_.AddressBookNode) AddFixedTreeNodes(host_);
+  if (!host_.HasNode({TTreeNode::AddressBook})) AddFixedTreeNodes(host_);
 
   if (!StoreKind<TGroup>() || !StoreKind<TContact>() || !StoreKind<TEvent>() || !StoreKind<TRingTone>()) return;
   std::size_t stored = 0;
@@ -68,7 +67,7 @@ bool TRestoreRun::StoreKind() {
     Record& r = list[Kind::FirstSlot + n - 1];
     if (!Store(r)) return false;
     host_.Progress().StepDone(Kind::Progress, static_cast<int>(n), static_cast<int>(count));
-    AddEntryNode(host_, r, /*restored=*/true);
+    AddKindNode(host_, r, /*restored=*/true);
     if (Stopped()) return false;
   }
   return true;

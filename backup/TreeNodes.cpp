@@ -15,59 +15,32 @@ QString NodeText(const std::string& text) {
 
 }  // namespace
 
-QTreeWidgetItem* AddEntryNode(IMainWindowHost& host, QTreeWidgetItem* parent, const std::string& text,
-                              int image) {
-  auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(&host.TreeView());
-  node->setText(0, NodeText(text));
-  node->setIcon(0, host.Image(image));
-  node->setData(0, NodeImageRole, image);
-  host.TreeView().setCurrentItem(node);
-  return node;
+void AddFixedTreeNodes(IMainWindowHost& host) {
+  host.AddFixedNode(TTreeNode::Root, QStringLiteral("Siemens S40"), imgPhone);
+  host.AddFixedNode(TTreeNode::AddressBook, QStringLiteral("Address book"), imgAddressBook);
+  host.AddFixedNode(TTreeNode::Calendar, QStringLiteral("Calendar"), imgCalendar);
+  host.AddFixedNode(TTreeNode::RingTones, QStringLiteral("Custom ring tones"), imgRingTones);
+  host.ExpandTree();
 }
 
 void AddPlacedNode(IMainWindowHost& host, TNodePlace place, const std::string& text, int image,
                    std::int32_t groupId) {
+  const QString shown = NodeText(text);
   switch (place) {
     case TNodePlace::AddressBookCarryingGroup:
-      AddEntryNode(host, host.AddressBookNode, text, image)->setData(0, NodeGroupIdRole, groupId);
+      host.AddEntryNode({TTreeNode::AddressBook}, shown, image, groupId);
       return;
-    case TNodePlace::OwnGroup: {
-      QTreeWidgetItem* book = host.AddressBookNode;
-      if (groupId == -1 || !book) {
-        AddEntryNode(host, book, text, image);
-        return;
-      }
-      // Groups come first below "Address book"; the walk stops at the first other node.
-      for (int i = 0; i < book->childCount(); ++i) {
-        QTreeWidgetItem* child = book->child(i);
-        if (NodeImage(child) != imgGroup) break;
-        if (NodeGroupId(child) == groupId) {
-          AddEntryNode(host, child, text, image);
-          return;
-        }
-      }
+    case TNodePlace::OwnGroup:
+      if (groupId == -1)
+        host.AddEntryNode({TTreeNode::AddressBook}, shown, image, std::nullopt);
+      else if (host.HasNode({TTreeNode::Group, groupId}))
+        host.AddEntryNode({TTreeNode::Group, groupId}, shown, image, std::nullopt);
       return;
-    }
     case TNodePlace::Calendar:
-      AddEntryNode(host, host.CalendarNode, text, image);
+      host.AddEntryNode({TTreeNode::Calendar}, shown, image, std::nullopt);
       return;
     case TNodePlace::RingTones:
-      AddEntryNode(host, host.RingTonesNode, text, image);
+      host.AddEntryNode({TTreeNode::RingTones}, shown, image, std::nullopt);
       return;
   }
-}
-
-int NodeImage(const QTreeWidgetItem* node) {
-  const QVariant v = node->data(0, NodeImageRole);
-  return v.isValid() ? v.toInt() : -1;
-}
-
-std::int32_t NodeGroupId(const QTreeWidgetItem* node) {
-  const QVariant v = node->data(0, NodeGroupIdRole);
-  return v.isValid() ? v.toInt() : -1;
-}
-
-void SelectFirstNode(IMainWindowHost& host) {
-  QTreeWidget& tree = host.TreeView();
-  if (tree.topLevelItemCount() > 0) tree.setCurrentItem(tree.topLevelItem(0));
 }

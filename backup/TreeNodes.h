@@ -1,9 +1,8 @@
 #pragma once
-// The tree's nodes for entries, as the read and the restore add them. Node texts are the
-// entries' 8-bit texts shown as ISO-8859-1; every added node becomes the selected node so
-// that the tree follows the progress.
+// Where the read and the restore put the tree's nodes. Node texts are the entries' 8-bit
+// texts shown as ISO-8859-1; every added node becomes the selected node so that the tree
+// follows the progress.
 
-#include <QTreeWidgetItem>
 #include <cstdint>
 #include <string>
 
@@ -17,20 +16,12 @@ enum class TNodePlace {
   RingTones,
 };
 
-// A new child of parent with the given text and image (image and selected image are the
-// same).
-QTreeWidgetItem* AddEntryNode(IMainWindowHost& host, QTreeWidgetItem* parent, const std::string& text,
-                              int image);
+// The four fixed nodes ("Siemens S40" with "Address book", "Calendar" and "Custom ring
+// tones" below it), expanded.
+void AddFixedTreeNodes(IMainWindowHost& host);
 
 // An entry's node at its place. A contact's node (OwnGroup) goes directly below "Address
 // book" for groupId -1, otherwise below the first of the leading group nodes that carries
 // groupId; no node when none does.
 void AddPlacedNode(IMainWindowHost& host, TNodePlace place, const std::string& text, int image,
                    std::int32_t groupId);
-
-// The image index a node was given, and the group identifier a group node carries.
-int NodeImage(const QTreeWidgetItem* node);
-std::int32_t NodeGroupId(const QTreeWidgetItem* node);
-
-// Selects the first node of the tree, if it has any.
-void SelectFirstNode(IMainWindowHost& host);

@@ -579,8 +579,8 @@ void FaultMatrix::ExpectReadKept(TApp& app, const TEntryLists& expected, std::si
   kept += ExpectKind("ring tone", lists.RingTones, expected.RingTones);
   EXPECT_EQ(kept, fetched) << "every entry fetched before the fault stays in the lists";
   const int nodes =
-      EntryNodes(app.Main.AddressBookNode) + EntryNodes(app.Main.CalendarNode) + EntryNodes(app.Main.RingTonesNode);
-  if (app.Main.AddressBookNode) {
+      EntryNodes(app.Main.Node({TTreeNode::AddressBook})) + EntryNodes(app.Main.Node({TTreeNode::Calendar})) + EntryNodes(app.Main.Node({TTreeNode::RingTones}));
+  if (app.Main.Node({TTreeNode::AddressBook})) {
     EXPECT_EQ(nodes, static_cast<int>(fetched) - nodeless) << "the tree keeps a node for each";
   }
 }

@@ -13,7 +13,6 @@
 
 #include "AppHarness.h"
 #include "PhoneCommands.h"
-#include "TreeNodes.h"
 
 namespace {
 
@@ -225,7 +224,7 @@ TEST_F(ReadRestore, DetailsOfTheInconsistentCases) {
     TApp app;
     app.Read();
     EXPECT_EQ(CountOf(phone.Commands(), "AT+C#SGET=9"), 2u);
-    EXPECT_EQ(app.Main.RingTonesNode->childCount(), 1);
+    EXPECT_EQ(app.Main.Node({TTreeNode::RingTones})->childCount(), 1);
     EXPECT_FALSE(app.Main.Lists().RingTones[FactoryRingToneCount + 1].Name.empty());
   }
 }
@@ -267,7 +266,7 @@ TEST_F(ReadRestore, CancelDuringTheFetchesKeepsWhatWasRead) {
   // The lists and the tree keep what was fetched.
   EXPECT_EQ(app.Main.Lists().Contacts.size(), phone.Entries(0).size());
   EXPECT_FALSE(app.Main.Lists().Contacts[1].Name.empty());
-  EXPECT_EQ(app.Main.AddressBookNode->childCount() > 0, true);
+  EXPECT_EQ(app.Main.Node({TTreeNode::AddressBook})->childCount() > 0, true);
 }
 
 TEST_F(ReadRestore, PulledCableDuringAReadThenPluggedInAgain) {
