@@ -628,16 +628,6 @@ void FaultMatrix::ClearFaults(TPhoneSimulator& phone) {
   f.EventsTotalDelta = 0;
 }
 
-bool FaultMatrix::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
-  const auto deadline = TMatrixClock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (TMatrixClock::now() > deadline) return false;
-    QCoreApplication::processEvents();
-    QThread::msleep(5);
-  }
-  return true;
-}
-
 std::string FaultMatrix::CantOpen(const std::string& name, const std::string& link, const std::string& device,
                                   int error) {
   return "Can't open specified device " + name + " at " + link + " -> " + device + " (Error " +

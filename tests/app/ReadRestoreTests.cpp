@@ -33,11 +33,7 @@ std::string WithoutIdentifiers(const std::string& backup) {
   return out;
 }
 
-class ReadRestore : public ::testing::Test {
- protected:
-  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
-  TPorts ports;
-};
+class ReadRestore : public TAppTest {};
 
 TEST_F(ReadRestore, ReadsTheSamplePhoneIntoListsAndTree) {
   TPhoneSimulator phone(TSimContent::Sample(), OnPort(ports, 4));

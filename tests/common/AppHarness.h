@@ -1,16 +1,11 @@
 #pragma once
-// The application as the end-to-end tests drive it: the real main window and progress
-// window (offscreen), the real serial component and exchange, and simulated phones on
-// pseudo-terminals reached through a private port map. A test presses the buttons as a
-// user would; the dialogs seam records every message box and answers the file dialogs.
+// The application as the whole-program tests drive it (AppWindows.h), with the
+// expectations on its controls, the fixture, and a generated phone. The dialogs seam
+// records every message box and answers the file dialogs.
 //
-// Everything here runs on the test's (window) thread, except where said.
+// Everything here runs on the test's (window) thread.
 
-#include <QApplication>
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,95 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "AppWindows.h"
 #include "BackupFile.h"
-#include "Main.h"
-#include "PhoneSimulator.h"
-#include "Progress.h"
-#include "TestSupport.h"
 #include "When.h"
 
-// A private configuration folder whose port map points COMn at phones' lines.
-class TPorts {
- public:
-  TPorts() : hadPrevious_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")), previous_(qgetenv("XDG_CONFIG_HOME")) {
-    QDir(dir_.path()).mkpath(QStringLiteral("zarvo/ports"));
-    qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
-  }
-  ~TPorts() {
-    if (hadPrevious_)
-      qputenv("XDG_CONFIG_HOME", previous_);
-    else
-      qunsetenv("XDG_CONFIG_HOME");
-  }
-  TPorts(const TPorts&) = delete;
-  TPorts& operator=(const TPorts&) = delete;
-  // The link the simulator keeps pointing at its current line.
-  std::string Path(int port) const {
-    return dir_.filePath(QStringLiteral("zarvo/ports/COM%1").arg(port)).toStdString();
-  }
-  QString File(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
-
- private:
-  QTemporaryDir dir_;
-  bool hadPrevious_;
-  QByteArray previous_;
-};
-
-inline TSimOptions OnPort(const TPorts& ports, int port) {
-  TSimOptions o;
-  o.LinkPath = ports.Path(port);
-  return o;
-}
-
-// The restore's answer time-out as the phone's side expects it, written apart from the
-// program's own constant so that a change to that is caught.
-inline constexpr int ThreeMinutesMs = 180000;
-
-// The main window with the answer time-out seam of IMainWindowHost: every interval asked
-// for is noted, and a test may have the restore wait less than its three minutes.
-class TTestMain : public TfrmMain {
- public:
-  using TfrmMain::TfrmMain;
-  int RestoreTimeoutMs = 0;  // 0: the restore's own three minutes
-  std::vector<int> TimeoutsAsked;
-  void SetAnswerTimeout(int milliseconds) override {
-    TimeoutsAsked.push_back(milliseconds);
-    const bool shorten = RestoreTimeoutMs > 0 && milliseconds == ThreeMinutesMs;
-    TfrmMain::SetAnswerTimeout(shorten ? RestoreTimeoutMs : milliseconds);
-  }
-};
-
-// The two windows as the application makes them.
-struct TApp {
-  TRecordingDialogs Dialogs;
-  TTestMain Main{Dialogs};
-  TfrmProgress Progress{Main.StopRequested()};
-  TApp() {
-    Main.SetProgressWindow(&Progress);
-    Main.show();
-  }
-  ~TApp() { Main.SetProgressWindow(nullptr); }
-  TApp(const TApp&) = delete;
-  TApp& operator=(const TApp&) = delete;
-
-  void Read(int port = 4) {
-    Main.cbxCOMPort->setCurrentIndex(port - 1);
-    Main.btnRead->click();
-  }
-  void Save(const QString& file) {
-    Dialogs.FileAnswers.push_back(file);
-    Main.btnSave->click();
-  }
-  void Load(const QString& file) {
-    Dialogs.FileAnswers.push_back(file);
-    Main.btnLoad->click();
-  }
-  std::vector<QString> Texts() const { return Dialogs.Texts(); }
-  // After every read or restore, however it ended.
-  bool Unlocked() const {
-    return Main.btnRead->isEnabled() && Main.btnExit->isEnabled() && Main.cbxCOMPort->isEnabled() &&
-           Main.isEnabled() && !Progress.isVisible();
-  }
+// The application running, with the expectations every operation's end must meet.
+struct TApp : TAppDriver {
   void ExpectUnlocked() const {
     EXPECT_TRUE(Main.btnRead->isEnabled());
     EXPECT_TRUE(Main.btnExit->isEnabled());
@@ -118,6 +30,14 @@ struct TApp {
     EXPECT_EQ(Main.btnSave->isEnabled(), save);
     EXPECT_EQ(Main.btnLoad->isEnabled(), load);
   }
+};
+
+// The fixture of the whole-program tests: a port map of their own, and the application
+// goes on when a window closes.
+class TAppTest : public ::testing::Test {
+ protected:
+  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
+  TPorts ports;
 };
 
 inline std::vector<QString> Q(std::initializer_list<const char*> texts) {
@@ -147,16 +67,7 @@ inline std::string FileText(const QString& name) {
 // record takes: 1068 bytes, more than the output buffer).
 inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ringTones, int bigTonePairs = 255) {
   TEntryLists lists;
-  for (int g = 1; g <= groups; ++g) {
-    TGroup group;
-    group.UID = -1;
-    group.Name = "Group " + std::to_string(g);
-    group.GroupID = g;
-    group.GroupSoundID = 400 + g;
-    group.GroupNofEntries = -1;
-    group.NPIHome = group.NPIWork = group.NPICell = group.NPIFax = group.NPIModem = -1;
-    lists.Groups.push_back(group);
-  }
+  for (int g = 1; g <= groups; ++g) lists.Groups.push_back(GeneratedGroup(g));
   for (int c = 1; c <= contacts; ++c) {
     TContact contact;
     contact.UID = -1;
@@ -170,16 +81,8 @@ inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ring
     lists.Contacts.push_back(contact);
   }
   for (int e = 1; e <= events; ++e) {
-    TEvent event;
-    event.UID = -1;
-    event.StartDate = 40000 + e;
-    event.StartTime = (e % 24) / 24.0;
-    event.EndDate = 40000 + e;
-    event.EndTime = (e % 24) / 24.0 + 1.0 / 48;
-    event.RepeatKind = e % 5;
-    event.RepeatUntil = e % 2 ? RepeatForever : 41000;
+    TEvent event = GeneratedEvent(e);
     event.AlarmContentID = 400;
-    event.PBID = event.MemoID = -1;
     event.Description = "Event " + std::to_string(e);
     lists.Events.push_back(event);
   }
@@ -196,8 +99,5 @@ inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ring
     }
     lists.RingTones.push_back(tone);
   }
-  TLines parseLines;
-  std::string text;
-  for (const auto& line : BuildBackupLines(lists, parseLines)) text += line + "\r\n";
-  return TSimContent::FromBackupText(text);
+  return PhoneHolding(lists);
 }
