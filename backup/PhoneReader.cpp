@@ -60,7 +60,8 @@ void TReadRun::Run() {
   host_.ClearTree();
   LockControls(host_, /*window=*/true);
 
-  // 2. Another port: data mode off on the old one first, then close it.
+  // Another port: the phone on the old one leaves data mode before that port closes,
+  // so that it is usable again without a restart.
   const int port = host_.SelectedPortIndex() + 1;
   if (port != comm_.PortNum()) {
     if (comm_.IsOpen()) {
@@ -71,10 +72,11 @@ void TReadRun::Run() {
   }
   host_.RepaintWindow();
 
-  // 4. Detection, only when the port is not open (a second read on the same port skips it).
+  // A port that is still open has its phone detected already (a second read skips it).
   if (!comm_.IsOpen() && !Detect()) return;
 
-  // 5. to 7.
+  // The stop flag is cleared before the progress window shows, since every close of it
+  // sets the flag.
   AddFixedTreeNodes(host_);
   host_.StopRequested() = false;
   IProgressWindow& progress = host_.Progress();
