@@ -2,21 +2,23 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <exception>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
+#include <type_traits>
 
-#include "AppException.h"
 #include "AtomicFile.h"
+#include "EntryKinds.h"
+#include "Handler.h"
 #include "Maker.h"
+#include "OperationEdge.h"
+#include "PhoneCommands.h"
 #include "VObjectParser.h"
 #include "VObjectText.h"
 #include "VObjectWriter.h"
 
 namespace {
 
-constexpr int kNormalAnswerTimeout = 5000;  // ms; the restore raises it while it runs
 constexpr const char* kWritingCaption = "Writing...";
 constexpr std::size_t kReadChunk = 64 * 1024;
 
@@ -33,35 +35,17 @@ std::string Utf8(const QString& s) {
   throw std::runtime_error("Cannot open file " + Utf8(fileName));
 }
 
+// A parsed record at the end of its kind's list. Groups, contacts and events get their
+// identifiers from the phone when they are stored; a ring tone keeps the file's.
+template <class Record>
+void FileEntry(TEntryLists& lists, const TvObject& v) {
+  Record& r = TEntryKind<Record>::List(lists).emplace_back();
+  TEntryKind<Record>::Fill(r, v);
+  if constexpr (!std::is_same_v<Record, TRingTone>) r.UID = -1;
+  if constexpr (requires { r.NewGroupID; }) r.NewGroupID = -1;
+}
+
 void AppendLines(TLines& to, const TLines& from) { to.insert(to.end(), from.begin(), from.end()); }
-
-// Shows the text of a caught exception through the standard report.
-void Report(const std::exception_ptr& error) noexcept {
-  if (!error) return;
-  try {
-    std::rethrow_exception(error);
-  } catch (...) {
-    ReportCurrentException();
-  }
-}
-
-// The end steps of a Load, whichever way it ended. Each runs even when one before it
-// failed, so the window is never left disabled.
-void RunLoadEndSteps(IMainWindowHost& host) noexcept {
-  RunGuarded([&] { host.SetAnswerTimeout(kNormalAnswerTimeout); });
-  RunGuarded([&] { host.Progress().CloseProgress(); });
-  RunGuarded([&] {
-    QTreeWidget& tree = host.TreeView();
-    if (tree.topLevelItemCount() > 0) tree.setCurrentItem(tree.topLevelItem(0));
-  });
-  RunGuarded([&] {
-    host.SetControlEnabled(TMainControl::Read, true);
-    host.SetControlEnabled(TMainControl::Exit, true);
-    host.SetControlEnabled(TMainControl::PortList, true);
-    host.SetWindowEnabled(true);
-    host.FocusWindow();
-  });
-}
 
 }  // namespace
 
@@ -139,37 +123,11 @@ void FileParsedEntries(TEntryLists& lists) {
   lists.RingTones.resize(FactoryRingToneCount);
   for (const TvObject& v : lists.vObjects) {
     switch (v.Kind) {
-      case vkContact: {
-        TContact c;
-        FillContact(c, v);
-        c.UID = -1;
-        c.NewGroupID = -1;
-        lists.Contacts.push_back(std::move(c));
-        break;
-      }
-      case vkGroup: {
-        TGroup g;
-        FillGroup(g, v);
-        g.UID = -1;
-        g.NewGroupID = -1;
-        lists.Groups.push_back(std::move(g));
-        break;
-      }
-      case vkEvent: {
-        TEvent e;
-        FillEvent(e, v);
-        e.UID = -1;
-        lists.Events.push_back(std::move(e));
-        break;
-      }
-      case vkRingTone: {
-        TRingTone r;
-        FillRingTone(r, v);
-        lists.RingTones.push_back(std::move(r));
-        break;
-      }
-      default:
-        break;
+      case vkGroup: FileEntry<TGroup>(lists, v); break;
+      case vkContact: FileEntry<TContact>(lists, v); break;
+      case vkEvent: FileEntry<TEvent>(lists, v); break;
+      case vkRingTone: FileEntry<TRingTone>(lists, v); break;
+      default: break;
     }
   }
 }
@@ -185,57 +143,46 @@ TLoadCounts CountFiledEntries(const TEntryLists& lists) {
 }
 
 void SaveBackup(IMainWindowHost& host) noexcept {
-  std::exception_ptr error;
   bool busy = false;
-  try {
-    const std::optional<QString> fileName = host.Dialogs().SaveFile(BackupDialogSettings().Save);
-    if (!fileName) return;
-    host.SetBusyCursor(true);
-    busy = true;
-    const TLines lines = BuildBackupLines(host.Lists(), host.ParseLines());
-    WriteBackupFile(*fileName, lines);
-  } catch (...) {
-    error = std::current_exception();
-  }
-  if (busy) RunGuarded([&] { host.SetBusyCursor(false); });
-  Report(error);
+  RunHandler(
+      [&] {
+        const std::optional<QString> fileName = host.Dialogs().SaveFile(BackupDialogSettings().Save);
+        if (!fileName) return;
+        host.SetBusyCursor(true);
+        busy = true;
+        const TLines lines = BuildBackupLines(host.Lists(), host.ParseLines());
+        WriteBackupFile(*fileName, lines);
+      },
+      [&] {
+        if (busy) host.SetBusyCursor(false);
+      });
 }
 
 void LoadBackup(IMainWindowHost& host, const TRestoreHook& restore) noexcept {
   std::optional<QString> fileName;
-  try {
-    fileName = host.Dialogs().OpenFile(BackupDialogSettings().Open);
-  } catch (...) {
-    ReportCurrentException();
-    return;
-  }
+  RunHandler([&] { fileName = host.Dialogs().OpenFile(BackupDialogSettings().Open); });
   if (!fileName) return;
 
-  std::exception_ptr error;
-  try {
-    for (auto control : {TMainControl::Read, TMainControl::Load, TMainControl::Save,
-                         TMainControl::Exit, TMainControl::PortList})
-      host.SetControlEnabled(control, false);
-    TEntryLists& lists = host.Lists();
-    bool parsed = false;
-    {
-      const TLines fileLines = ReadBackupFile(*fileName);
-      parsed = ParseVObjects(fileLines, lists.vObjects,
-                             [&host](const std::string& text) { host.AddLogLine(text); });
-    }  // the file's lines are released here, before the restore
-    if (parsed) {
-      host.StopRequested() = false;
-      IProgressWindow& progress = host.Progress();
-      progress.SetCaption(QString::fromLatin1(kWritingCaption));
-      progress.ResetBars();
-      progress.ShowProgress();
-      FileParsedEntries(lists);
-      const TLoadCounts counts = CountFiledEntries(lists);
-      if (restore) restore(host, counts);
-    }
-  } catch (...) {
-    error = std::current_exception();
-  }
-  RunLoadEndSteps(host);
-  Report(error);
+  RunHandler(
+      [&] {
+        LockControls(host, /*window=*/false);
+        TEntryLists& lists = host.Lists();
+        bool parsed = false;
+        {
+          const TLines fileLines = ReadBackupFile(*fileName);
+          parsed = ParseVObjects(fileLines, lists.vObjects,
+                                 [&host](const std::string& text) { host.AddLogLine(text); });
+        }  // the file's lines are released here, before the restore
+        if (!parsed) return;
+        host.StopRequested() = false;
+        IProgressWindow& progress = host.Progress();
+        progress.SetCaption(QString::fromLatin1(kWritingCaption));
+        progress.ResetBars();
+        progress.ShowProgress();
+        FileParsedEntries(lists);
+        const TLoadCounts counts = CountFiledEntries(lists);
+        if (restore) restore(host, counts);
+      },
+      // The restore raised the answer time-out; it goes back with the controls.
+      [&] { RunEachStep([&] { host.SetAnswerTimeout(AnswerTimeoutMs); }, [&] { UnlockControls(host); }); });
 }

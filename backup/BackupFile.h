@@ -37,25 +37,25 @@ struct TBackupDialogs {
 };
 const TBackupDialogs& BackupDialogSettings();
 
-// Save steps 4 to 7: the header, then the writers' lines for every entry (parseLines is
+// The backup's lines: the header, then the writers' lines for every entry (parseLines is
 // the writers' list, ParseLines). The factory ring tone slots 0 to 41 are never written.
 TLines BuildBackupLines(const TEntryLists& lists, TLines& parseLines);
 
-// Save step 8: every line followed by CR LF, atomically replacing the file. Throws
+// Every line followed by CR LF, atomically replacing the file. Throws
 // std::runtime_error("Cannot create file <name>") when the file cannot be created or
 // written to the end; the old file is then untouched.
 void WriteBackupFile(const QString& fileName, const TLines& lines);
 
-// Load step 4: the file's lines. Throws std::runtime_error("Cannot open file <name>"),
+// The file's lines. Throws std::runtime_error("Cannot open file <name>"),
 // and a clear error for a file above MaxBackupFileSize.
 TLines ReadBackupFile(const QString& fileName);
 
-// Load steps 7 and 8: empties the kind lists and files every record of lists.vObjects
+// Empties the kind lists and files every record of lists.vObjects
 // by its Kind: groups, contacts and events with UID -1 (and NewGroupID -1), ring tones
 // from slot 42 on with the file's identifiers, slots 0 to 41 empty records.
 void FileParsedEntries(TEntryLists& lists);
 
-// Load step 9: what was filed.
+// What was filed, kind by kind.
 struct TLoadCounts {
   int Groups = 0;
   int Contacts = 0;

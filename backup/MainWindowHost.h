@@ -6,9 +6,9 @@
 // tree and the stop flag. The code in this folder reaches them through this interface,
 // which the main window implements (tests may drive the real window or a fake).
 
-#include <QIcon>
 #include <QString>
-#include <QTreeWidget>
+#include <cstdint>
+#include <optional>
 
 #include "AtExchange.h"
 #include "Dialogs.h"
@@ -50,10 +50,13 @@ inline constexpr int imgCalendar = 5;
 inline constexpr int imgRingTones = 6;
 inline constexpr int imgRingTone = 7;
 
-// Item data roles of a tree node: its image index, and for a group node the carried
-// group identifier.
-inline constexpr int NodeImageRole = Qt::UserRole + 1;
-inline constexpr int NodeGroupIdRole = Qt::UserRole + 2;
+// The tree's nodes that the operations name: the four fixed ones, and the group nodes
+// below "Address book", found by the group identifier they carry.
+enum class TTreeNode { Root, AddressBook, Calendar, RingTones, Group };
+struct TNodeRef {
+  TTreeNode Node;
+  std::int32_t GroupId = -1;  // of a Group
+};
 
 class IMainWindowHost {
  public:
@@ -83,11 +86,18 @@ class IMainWindowHost {
   // 5000 ms otherwise.
   virtual void SetAnswerTimeout(int milliseconds) { Exchange().Timer().setInterval(milliseconds); }
 
-  // The tree and its four fixed nodes (null until a read has made them).
-  virtual QTreeWidget& TreeView() = 0;
-  virtual const QIcon& Image(int index) const = 0;
-  QTreeWidgetItem* RootNode = nullptr;
-  QTreeWidgetItem* AddressBookNode = nullptr;
-  QTreeWidgetItem* CalendarNode = nullptr;
-  QTreeWidgetItem* RingTonesNode = nullptr;
+  // The tree. Where a node goes is decided in this folder (TreeNodes.h); the window
+  // keeps the nodes, shows image indexes as its pictures and finds nodes by reference.
+  virtual void ClearTree() = 0;
+  // One of the four fixed nodes: the root at the top level, the other three below it.
+  virtual void AddFixedNode(TTreeNode node, const QString& text, int image) = 0;
+  // A fixed node once added; a group node when one of the group nodes that lead the
+  // children of "Address book" carries its identifier.
+  virtual bool HasNode(TNodeRef node) const = 0;
+  // A new node below parent (at the top level while the parent is missing), selected at
+  // once; a group node carries its group identifier.
+  virtual void AddEntryNode(TNodeRef parent, const QString& text, int image, std::optional<std::int32_t> carried) = 0;
+  virtual void ExpandTree() = 0;
+  // The first node, if the tree has any, becomes the selected one.
+  virtual void SelectFirstNode() = 0;
 };

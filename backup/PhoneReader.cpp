@@ -3,7 +3,10 @@
 #include <QThread>
 #include <array>
 
+#include "EntryKinds.h"
+#include "Handler.h"
 #include "MainWindowHost.h"
+#include "OperationEdge.h"
 #include "PhoneCommands.h"
 #include "PhoneProtocol.h"
 #include "TreeNodes.h"
@@ -14,29 +17,34 @@ namespace {
 
 constexpr int kDataModePauseMs = 500;
 
-// The end of the read: "fail" leaves Save and Load as they are (disabled since the read
-// began); success enables them by what was found. The common steps run in both cases
-// and when an exception passes through.
+// A failed read leaves Save and Load as they are (disabled since it began); a read that
+// got through enables them by what it found.
 class TReadRun {
  public:
   explicit TReadRun(IMainWindowHost& host) : host_(host), ex_(host.Exchange()), comm_(host.VaComm()) {}
 
   void Run();
-  void CommonEnd();
 
  private:
   bool Detect();
   bool SwitchDataModeOn();
-  bool ListEntries(int type, std::size_t& count, const std::function<void(std::int32_t)>& add);
+  // Lists a kind's identifiers into its list, piece by piece; the count listed.
+  template <class Record>
+  bool ListEntries(std::size_t& count);
+  // Lists a kind that the data mode gave a total for, and warns when they differ.
+  template <class Record>
+  bool ListKind(int total, const char* inconsistent);
   bool ListAll();
-  bool FetchGroups();
-  bool FetchContacts();
-  bool FetchEvents();
-  bool FetchRingTones();
+  template <class Record>
+  bool FetchKind();
   // Sends "AT+C#SGET=" for one entry and drops the answer's first line.
   bool Fetch(int type, std::int32_t uid);
-  // Parses the fetched text; the first record it made, or null.
-  const TvObject* ParseFetched();
+  // Copies the fetched entry into r; false for a ring tone record that is inconsistent.
+  template <class Record>
+  bool TakeFetched(Record& r);
+  bool TakeFetched(TRingTone& r);
+  std::size_t& Count(TProgressKind kind) { return count_[static_cast<std::size_t>(kind)]; }
+  void Warn(const char* text);
   bool Stopped() const { return host_.StopRequested(); }
   void Succeed();
 
@@ -44,20 +52,16 @@ class TReadRun {
   TAtExchange& ex_;
   TVaComm& comm_;
   TPhoneTotals totals_;
-  std::size_t groups_ = 0, contacts_ = 0, events_ = 0, ringTones_ = 0;
+  std::array<std::size_t, 4> count_{};  // by TProgressKind; ring tones: the custom ones
   bool factoryMissing_ = false;
 };
 
 void TReadRun::Run() {
-  // 1. Lock the window.
-  host_.TreeView().clear();
-  host_.RootNode = host_.AddressBookNode = host_.CalendarNode = host_.RingTonesNode = nullptr;
-  for (auto c : {TMainControl::Read, TMainControl::Load, TMainControl::Save, TMainControl::Exit,
-                 TMainControl::PortList})
-    host_.SetControlEnabled(c, false);
-  host_.SetWindowEnabled(false);
+  host_.ClearTree();
+  LockControls(host_, /*window=*/true);
 
-  // 2. Another port: data mode off on the old one first, then close it.
+  // Another port: the phone on the old one leaves data mode before that port closes,
+  // so that it is usable again without a restart.
   const int port = host_.SelectedPortIndex() + 1;
   if (port != comm_.PortNum()) {
     if (comm_.IsOpen()) {
@@ -68,10 +72,11 @@ void TReadRun::Run() {
   }
   host_.RepaintWindow();
 
-  // 4. Detection, only when the port is not open (a second read on the same port skips it).
+  // A port that is still open has its phone detected already (a second read skips it).
   if (!comm_.IsOpen() && !Detect()) return;
 
-  // 5. to 7.
+  // The stop flag is cleared before the progress window shows, since every close of it
+  // sets the flag.
   AddFixedTreeNodes(host_);
   host_.StopRequested() = false;
   IProgressWindow& progress = host_.Progress();
@@ -85,8 +90,8 @@ void TReadRun::Run() {
   if (!ListAll()) return;
   if (Stopped()) return;
 
-  if (!FetchGroups() || !FetchContacts() || !FetchEvents()) return;
-  if (!factoryMissing_ && !FetchRingTones()) return;
+  if (!FetchKind<TGroup>() || !FetchKind<TContact>() || !FetchKind<TEvent>()) return;
+  if (!factoryMissing_ && !FetchKind<TRingTone>()) return;
   Succeed();
 }
 
@@ -121,13 +126,16 @@ bool TReadRun::SwitchDataModeOn() {
   return true;
 }
 
-bool TReadRun::ListEntries(int type, std::size_t& count, const std::function<void(std::int32_t)>& add) {
+template <class Record>
+bool TReadRun::ListEntries(std::size_t& count) {
+  using Kind = TEntryKind<Record>;
+  std::vector<Record>& list = Kind::List(host_.Lists());
   count = 0;
-  const std::string command = ListCommand(type);
+  const std::string command = ListCommand(Kind::PhoneType);
   while (true) {
     if (!ex_.SendCommand(command)) return false;
     const TListingPiece piece = DecodeListingPiece(ex_.Answer);
-    for (std::int32_t uid : piece.Entries) add(uid);
+    for (std::int32_t uid : piece.Entries) list.emplace_back().UID = uid;
     count += piece.Entries.size();
     // A piece that promises more but brings nothing ends the listing: a phone that
     // misbehaves so must not keep the read asking for ever.
@@ -135,36 +143,37 @@ bool TReadRun::ListEntries(int type, std::size_t& count, const std::function<voi
   }
 }
 
+template <class Record>
+bool TReadRun::ListKind(int total, const char* inconsistent) {
+  constexpr TProgressKind kind = TEntryKind<Record>::Progress;
+  if (!ListEntries<Record>(Count(kind))) return false;
+  if (Count(kind) != static_cast<std::size_t>(total)) Warn(inconsistent);
+  host_.Progress().SetTotal(kind, static_cast<int>(Count(kind)));
+  return true;
+}
+
 bool TReadRun::ListAll() {
-  TEntryLists& lists = host_.Lists();
-  IProgressWindow& progress = host_.Progress();
-  IDialogs& dialogs = host_.Dialogs();
-  auto warn = [&](const char* text) {
-    dialogs.ShowMessage(TMsgKind::Warning, QStringLiteral("Warning"), QString::fromLatin1(text));
-  };
-
-  if (!ListEntries(etGroups, groups_, [&](std::int32_t uid) { lists.Groups.emplace_back().UID = uid; })) return false;
-  if (groups_ != static_cast<std::size_t>(totals_.Groups)) warn("Groups data inconsistent!");
-  progress.SetTotal(TProgressKind::Groups, static_cast<int>(groups_));
-
-  if (!ListEntries(etContacts, contacts_, [&](std::int32_t uid) { lists.Contacts.emplace_back().UID = uid; })) return false;
-  if (contacts_ != static_cast<std::size_t>(totals_.Contacts)) warn("Contacts data inconsistent!");
-  progress.SetTotal(TProgressKind::Contacts, static_cast<int>(contacts_));
-
-  if (!ListEntries(etEvents, events_, [&](std::int32_t uid) { lists.Events.emplace_back().UID = uid; })) return false;
-  if (events_ != static_cast<std::size_t>(totals_.Events)) warn("Events data inconsistent!");
-  progress.SetTotal(TProgressKind::Events, static_cast<int>(events_));
-
-  if (!ListEntries(etRingTones, ringTones_, [&](std::int32_t uid) { lists.RingTones.emplace_back().UID = uid; }))
+  if (!ListKind<TGroup>(totals_.Groups, "Groups data inconsistent!") ||
+      !ListKind<TContact>(totals_.Contacts, "Contacts data inconsistent!") ||
+      !ListKind<TEvent>(totals_.Events, "Events data inconsistent!"))
     return false;
-  if (ringTones_ >= FactoryRingToneCount) {
-    ringTones_ -= FactoryRingToneCount;
+
+  // Ring tones have no total; the listing begins with the factory ones, which are not
+  // fetched.
+  std::size_t& ringTones = Count(TProgressKind::RingTones);
+  if (!ListEntries<TRingTone>(ringTones)) return false;
+  if (ringTones >= FactoryRingToneCount) {
+    ringTones -= FactoryRingToneCount;
   } else {
-    warn("One or more factory ring tones are missing!");
+    Warn("One or more factory ring tones are missing!");
     factoryMissing_ = true;
   }
-  progress.SetTotal(TProgressKind::RingTones, static_cast<int>(ringTones_));
+  host_.Progress().SetTotal(TProgressKind::RingTones, static_cast<int>(ringTones));
   return true;
+}
+
+void TReadRun::Warn(const char* text) {
+  host_.Dialogs().ShowMessage(TMsgKind::Warning, QStringLiteral("Warning"), QString::fromLatin1(text));
 }
 
 bool TReadRun::Fetch(int type, std::int32_t uid) {
@@ -174,7 +183,8 @@ bool TReadRun::Fetch(int type, std::int32_t uid) {
   return true;
 }
 
-const TvObject* TReadRun::ParseFetched() {
+template <class Record>
+bool TReadRun::TakeFetched(Record& r) {
   TLines& lines = host_.ParseLines();
   // A NUL has no place in an entry's text; kept, it would end the backup file's text
   // when that is loaded again, and everything behind it would be lost.
@@ -183,100 +193,47 @@ const TvObject* TReadRun::ParseFetched() {
   lines = SplitLines(text);
   TEntryLists& lists = host_.Lists();
   const bool parsed = ParseVObjects(lines, lists.vObjects, [this](const std::string& s) { ex_.AddLogLine(s); });
-  return parsed && !lists.vObjects.empty() ? &lists.vObjects.front() : nullptr;
-}
-
-bool TReadRun::FetchGroups() {
-  auto& groups = host_.Lists().Groups;
-  for (std::size_t k = 1; k <= groups_; ++k) {
-    TGroup& g = groups[k - 1];
-    if (!Fetch(etGroups, g.UID)) return false;
-    host_.Progress().StepDone(TProgressKind::Groups, static_cast<int>(k), static_cast<int>(groups_));
-    if (const TvObject* v = ParseFetched()) FillGroup(g, *v);
-    AddGroupNode(host_, g.Name, g.GroupID);
-    if (Stopped()) return false;
-  }
+  // r keeps its identifier from the listing, and gets its node also when nothing parsed.
+  if (parsed && !lists.vObjects.empty()) TEntryKind<Record>::Fill(r, lists.vObjects.front());
   return true;
 }
 
-bool TReadRun::FetchContacts() {
-  auto& contacts = host_.Lists().Contacts;
-  for (std::size_t k = 1; k <= contacts_; ++k) {
-    TContact& c = contacts[k - 1];
-    if (!Fetch(etContacts, c.UID)) return false;
-    host_.Progress().StepDone(TProgressKind::Contacts, static_cast<int>(k), static_cast<int>(contacts_));
-    if (const TvObject* v = ParseFetched()) FillContact(c, *v);
-    AddContactNode(host_, c.Name, c.GroupID);
-    if (Stopped()) return false;
-  }
-  return true;
+bool TReadRun::TakeFetched(TRingTone& r) {
+  TRingToneRecordInfo info = DecodeRingToneRecord(ex_.Answer);
+  r.Name = std::move(info.Name);
+  r.Data = std::move(info.Data);
+  if (!info.Consistent) Warn("Ring tone data inconsistent!");
+  return info.Consistent;
 }
 
-bool TReadRun::FetchEvents() {
-  auto& events = host_.Lists().Events;
-  for (std::size_t k = 1; k <= events_; ++k) {
-    TEvent& e = events[k - 1];
-    if (!Fetch(etEvents, e.UID)) return false;
-    host_.Progress().StepDone(TProgressKind::Events, static_cast<int>(k), static_cast<int>(events_));
-    if (const TvObject* v = ParseFetched()) FillEvent(e, *v);
-    AddEntryNode(host_, host_.CalendarNode, e.Description, 2);
-    if (Stopped()) return false;
-  }
-  return true;
-}
-
-bool TReadRun::FetchRingTones() {
-  auto& ringTones = host_.Lists().RingTones;
-  for (std::size_t k = 1; k <= ringTones_; ++k) {
-    TRingTone& r = ringTones[FactoryRingToneCount - 1 + k];
-    if (!Fetch(etRingTones, r.UID)) return false;
-    host_.Progress().StepDone(TProgressKind::RingTones, static_cast<int>(k), static_cast<int>(ringTones_));
-    TRingToneRecordInfo info = DecodeRingToneRecord(ex_.Answer);
-    r.Name = std::move(info.Name);
-    r.Data = std::move(info.Data);
-    if (!info.Consistent) {
-      host_.Dialogs().ShowMessage(TMsgKind::Warning, QStringLiteral("Warning"),
-                                  QStringLiteral("Ring tone data inconsistent!"));
-      return true;  // the fetching ends here as if it were complete
-    }
-    AddEntryNode(host_, host_.RingTonesNode, r.Name, 7);
+template <class Record>
+bool TReadRun::FetchKind() {
+  using Kind = TEntryKind<Record>;
+  std::vector<Record>& list = Kind::List(host_.Lists());
+  const std::size_t count = Count(Kind::Progress);
+  for (std::size_t k = 1; k <= count; ++k) {
+    Record& r = list[Kind::FirstSlot + k - 1];
+    if (!Fetch(Kind::PhoneType, r.UID)) return false;
+    host_.Progress().StepDone(Kind::Progress, static_cast<int>(k), static_cast<int>(count));
+    // An inconsistent ring tone record ends the fetching as if it were complete (ring
+    // tones come last); the record keeps what was taken but gets no node.
+    if (!TakeFetched(r)) return true;
+    AddKindNode(host_, r, /*restored=*/false);
     if (Stopped()) return false;
   }
   return true;
 }
 
 void TReadRun::Succeed() {
-  const bool entries = groups_ != 0 || contacts_ != 0 || events_ != 0;
-  if (entries || (ringTones_ != 0 && !factoryMissing_)) host_.SetControlEnabled(TMainControl::Save, true);
-  if (!entries && ringTones_ == 0) host_.SetControlEnabled(TMainControl::Load, true);
-}
-
-void TReadRun::CommonEnd() {
-  host_.Progress().CloseProgress();
-  SelectFirstNode(host_);
-  for (auto c : {TMainControl::Read, TMainControl::Exit, TMainControl::PortList})
-    host_.SetControlEnabled(c, true);
-  host_.SetWindowEnabled(true);
-  host_.FocusWindow();
+  const bool entries = Count(TProgressKind::Groups) != 0 || Count(TProgressKind::Contacts) != 0 ||
+                       Count(TProgressKind::Events) != 0;
+  const std::size_t ringTones = Count(TProgressKind::RingTones);
+  if (entries || (ringTones != 0 && !factoryMissing_)) host_.SetControlEnabled(TMainControl::Save, true);
+  if (!entries && ringTones == 0) host_.SetControlEnabled(TMainControl::Load, true);
 }
 
 }  // namespace
 
-void AddFixedTreeNodes(IMainWindowHost& host) {
-  host.RootNode = AddEntryNode(host, nullptr, "Siemens S40", 3);
-  host.AddressBookNode = AddEntryNode(host, host.RootNode, "Address book", 4);
-  host.CalendarNode = AddEntryNode(host, host.RootNode, "Calendar", 5);
-  host.RingTonesNode = AddEntryNode(host, host.RootNode, "Custom ring tones", 6);
-  host.TreeView().expandAll();
-}
-
-void ReadPhone(IMainWindowHost& host) {
-  TReadRun run(host);
-  try {
-    run.Run();
-  } catch (...) {
-    run.CommonEnd();
-    throw;
-  }
-  run.CommonEnd();
+void ReadPhone(IMainWindowHost& host) noexcept {
+  RunHandler([&] { TReadRun(host).Run(); }, [&] { UnlockControls(host); });
 }

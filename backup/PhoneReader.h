@@ -9,15 +9,12 @@
 // its own message for an error answer or a time-out; the read then ends at once.
 //
 // A successful read leaves the port open and the phone in data mode, for the next read
-// and for a restore. Whatever happens, the read ends with its common end steps (progress
-// window closed, controls enabled again); an exception (a port that cannot be opened, a
-// count that is not a number) passes on to the caller after them.
+// and for a restore. Whatever happens, the read ends with its end steps (progress window
+// closed, controls enabled again, OperationEdge.h); an exception (a port that cannot be
+// opened, a count that is not a number) is shown after them. Nothing leaves.
 
 class IMainWindowHost;
 
 // btnReadClick's body.
-void ReadPhone(IMainWindowHost& host);
+void ReadPhone(IMainWindowHost& host) noexcept;
 
-// The four fixed nodes of the tree ("Siemens S40" with "Address book", "Calendar" and
-// "Custom ring tones" below it), kept in the host and expanded.
-void AddFixedTreeNodes(IMainWindowHost& host);

@@ -15,45 +15,32 @@ QString NodeText(const std::string& text) {
 
 }  // namespace
 
-QTreeWidgetItem* AddEntryNode(IMainWindowHost& host, QTreeWidgetItem* parent, const std::string& text,
-                              int image) {
-  auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(&host.TreeView());
-  node->setText(0, NodeText(text));
-  node->setIcon(0, host.Image(image));
-  node->setData(0, NodeImageRole, image);
-  host.TreeView().setCurrentItem(node);
-  return node;
+void AddFixedTreeNodes(IMainWindowHost& host) {
+  host.AddFixedNode(TTreeNode::Root, QStringLiteral("Siemens S40"), imgPhone);
+  host.AddFixedNode(TTreeNode::AddressBook, QStringLiteral("Address book"), imgAddressBook);
+  host.AddFixedNode(TTreeNode::Calendar, QStringLiteral("Calendar"), imgCalendar);
+  host.AddFixedNode(TTreeNode::RingTones, QStringLiteral("Custom ring tones"), imgRingTones);
+  host.ExpandTree();
 }
 
-QTreeWidgetItem* AddGroupNode(IMainWindowHost& host, const std::string& name, std::int32_t groupId) {
-  QTreeWidgetItem* node = AddEntryNode(host, host.AddressBookNode, name, 1);
-  node->setData(0, NodeGroupIdRole, groupId);
-  return node;
-}
-
-QTreeWidgetItem* AddContactNode(IMainWindowHost& host, const std::string& name, std::int32_t groupId) {
-  QTreeWidgetItem* book = host.AddressBookNode;
-  if (groupId == -1 || !book) return AddEntryNode(host, book, name, 0);
-  // Groups come first below "Address book"; the walk stops at the first other node.
-  for (int i = 0; i < book->childCount(); ++i) {
-    QTreeWidgetItem* child = book->child(i);
-    if (NodeImage(child) != 1) break;
-    if (NodeGroupId(child) == groupId) return AddEntryNode(host, child, name, 0);
+void AddPlacedNode(IMainWindowHost& host, TNodePlace place, const std::string& text, int image,
+                   std::int32_t groupId) {
+  const QString shown = NodeText(text);
+  switch (place) {
+    case TNodePlace::AddressBookCarryingGroup:
+      host.AddEntryNode({TTreeNode::AddressBook}, shown, image, groupId);
+      return;
+    case TNodePlace::OwnGroup:
+      if (groupId == -1)
+        host.AddEntryNode({TTreeNode::AddressBook}, shown, image, std::nullopt);
+      else if (host.HasNode({TTreeNode::Group, groupId}))
+        host.AddEntryNode({TTreeNode::Group, groupId}, shown, image, std::nullopt);
+      return;
+    case TNodePlace::Calendar:
+      host.AddEntryNode({TTreeNode::Calendar}, shown, image, std::nullopt);
+      return;
+    case TNodePlace::RingTones:
+      host.AddEntryNode({TTreeNode::RingTones}, shown, image, std::nullopt);
+      return;
   }
-  return nullptr;
-}
-
-int NodeImage(const QTreeWidgetItem* node) {
-  const QVariant v = node->data(0, NodeImageRole);
-  return v.isValid() ? v.toInt() : -1;
-}
-
-std::int32_t NodeGroupId(const QTreeWidgetItem* node) {
-  const QVariant v = node->data(0, NodeGroupIdRole);
-  return v.isValid() ? v.toInt() : -1;
-}
-
-void SelectFirstNode(IMainWindowHost& host) {
-  QTreeWidget& tree = host.TreeView();
-  if (tree.topLevelItemCount() > 0) tree.setCurrentItem(tree.topLevelItem(0));
 }

@@ -34,6 +34,7 @@
 #include "AppException.h"
 #include "BackupFile.h"
 #include "BenchSupport.h"
+#include "AppWindows.h"
 #include "Main.h"
 #include "PhoneSimulator.h"
 #include "Progress.h"
@@ -86,11 +87,10 @@ struct TPhone {
   std::string LogPath;
   std::unique_ptr<TPhoneSimulator> Sim;
   int Tid = 0;
-  TPhone(const QTemporaryDir& config, int port, TSimContent content) {
-    TSimOptions o;
+  TPhone(const TPorts& ports, int port, TSimContent content) {
+    TSimOptions o = OnPort(ports, port);
     o.BaudRate = static_cast<int>(kBaud);
-    o.LinkPath = config.filePath(QStringLiteral("zarvo/ports/COM%1").arg(port)).toStdString();
-    o.LogPath = config.filePath(QStringLiteral("line%1.log").arg(port)).toStdString();
+    o.LogPath = ports.File(("line" + std::to_string(port) + ".log").c_str()).toStdString();
     LogPath = o.LogPath;
     const std::set<int> before = Tasks();
     Sim = std::make_unique<TPhoneSimulator>(std::move(content), o);
@@ -126,16 +126,7 @@ TLineBytes CountLineBytes(const std::string& path, std::size_t fromLine) {
 // that the phone stores what the program would send it.
 TSimContent GeneratedPhone() {
   TEntryLists lists;
-  for (int g = 1; g <= kGroups; ++g) {
-    TGroup group;
-    group.UID = -1;
-    group.Name = "Group " + std::to_string(g);
-    group.GroupID = g;
-    group.GroupSoundID = 400 + g;
-    group.GroupNofEntries = -1;
-    group.NPIHome = group.NPIWork = group.NPICell = group.NPIFax = group.NPIModem = -1;
-    lists.Groups.push_back(group);
-  }
+  for (int g = 1; g <= kGroups; ++g) lists.Groups.push_back(GeneratedGroup(g));
   for (int c = 1; c <= kContacts; ++c) {
     TContact contact;
     contact.UID = -1;
@@ -156,18 +147,10 @@ TSimContent GeneratedPhone() {
     lists.Contacts.push_back(contact);
   }
   for (int e = 1; e <= kEvents; ++e) {
-    TEvent event;
-    event.UID = -1;
-    event.StartDate = 40000 + e;
-    event.StartTime = (e % 24) / 24.0;
-    event.EndDate = 40000 + e;
-    event.EndTime = (e % 24) / 24.0 + 1.0 / 48;
-    event.RepeatKind = e % 5;
-    event.RepeatUntil = e % 2 ? RepeatForever : 41000;
+    TEvent event = GeneratedEvent(e);
     event.AlarmDate = event.StartDate;
     event.AlarmTime = event.StartTime;
     event.AlarmContentID = 402;
-    event.PBID = event.MemoID = -1;
     event.Description = "Meeting " + std::to_string(e) + " with the team";
     lists.Events.push_back(event);
   }
@@ -181,26 +164,8 @@ TSimContent GeneratedPhone() {
     for (int k = 0; k < pairs[r]; ++k) tone.Data += "," + std::to_string(440 + k) + "," + std::to_string(4 + k % 8);
     lists.RingTones.push_back(tone);
   }
-  TLines parseLines;
-  std::string text;
-  for (const auto& line : BuildBackupLines(lists, parseLines)) text += line + "\r\n";
-  return TSimContent::FromBackupText(text);
+  return PhoneHolding(lists);
 }
-
-struct TApp {
-  TBenchDialogs Dialogs;
-  TfrmMain Main{Dialogs};
-  TfrmProgress Progress{Main.StopRequested()};
-  TApp() {
-    Main.SetProgressWindow(&Progress);
-    Main.show();
-  }
-  ~TApp() { Main.SetProgressWindow(nullptr); }
-  void Read(int port) {
-    Main.cbxCOMPort->setCurrentIndex(port - 1);
-    Main.btnRead->click();
-  }
-};
 
 struct TFigures {
   double Wall = 0, Floor = 0, PhoneFloor = 0, Cpu = 0, WindowCpu = 0, SimCpu = 0;
@@ -259,35 +224,33 @@ void AppendLog(const std::string& from, const char* to) {
 int main(int argc, char** argv) {
   const char* logCopy = argc > 2 && std::string(argv[1]) == "--log" ? argv[2] : nullptr;
   UseQuietOffscreenPlatform();
-  QTemporaryDir config;
-  QDir(config.path()).mkpath(QStringLiteral("zarvo/ports"));
-  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  TPorts config;
 
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   bool ok = true;
   {
-    TApp zarvo;
+    TAppDriver zarvo;
     SetExceptionReporter([&zarvo](const QString& text) { zarvo.Dialogs.ShowException(text); });
     TPhone full(config, 4, GeneratedPhone());
     TPhone empty(config, 5, TSimContent::Empty());
-    const QString file = config.filePath(QStringLiteral("generated.zrv"));
+    const QString file = config.File("generated.zrv");
 
     const TFigures read = Measure(full, [&] { zarvo.Read(4); });
     const TEntryLists& lists = zarvo.Main.Lists();
     ok &= Expect(lists.Groups.size() == kGroups && lists.Contacts.size() == kContacts &&
                      lists.Events.size() == kEvents && lists.RingTones.size() == FactoryRingToneCount + kRingTones,
                  "the read did not bring every entry");
-    zarvo.Dialogs.Files.push_back(file);
+    zarvo.Dialogs.FileAnswers.push_back(file);
     zarvo.Main.btnSave->click();
     zarvo.Read(5);
     ok &= Expect(zarvo.Main.btnLoad->isEnabled(), "the empty phone did not offer Load");
-    zarvo.Dialogs.Files.push_back(file);
+    zarvo.Dialogs.FileAnswers.push_back(file);
     const TFigures restore = Measure(empty, [&] { zarvo.Main.btnLoad->click(); });
     for (int type : {0, 1, 2, 9})
       ok &= Expect(empty.Sim->Entries(type).size() == full.Sim->Entries(type).size(),
                    "the restore did not store every entry");
-    for (const QString& text : zarvo.Dialogs.Texts) {
+    for (const QString& text : zarvo.Texts()) {
       std::fprintf(stderr, "bench_readrestore: shown: %s\n", text.toLocal8Bit().constData());
       ok = false;
     }

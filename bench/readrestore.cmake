@@ -3,4 +3,4 @@
 # protocol floor, and the program's processor time.
 add_executable(bench_readrestore ${CMAKE_CURRENT_LIST_DIR}/ReadRestoreBench.cpp)
 zarvo_target_options(bench_readrestore)
-target_link_libraries(bench_readrestore PRIVATE zarvo_ui zarvo_sim)
+target_link_libraries(bench_readrestore PRIVATE zarvo_ui zarvo_sim zarvo_testsupport)

@@ -29,6 +29,11 @@ inline constexpr std::string_view PutAnswer = "+C#SPUT: ";
 // A group's group identifier is its new identifier minus this.
 inline constexpr int GroupIdOffset = 419889152;
 
+// How long the phone has to begin an answer (the answer timer's interval), in ms. A
+// restore gives it three minutes, since storing an entry can take the phone that long.
+inline constexpr int AnswerTimeoutMs = 5000;
+inline constexpr int RestoreAnswerTimeoutMs = 180000;
+
 // "AT+C#SLST=" type CR LF.
 inline std::string ListCommand(int type) {
   return std::string(cmdList) + std::to_string(type) + std::string(CommandEnd);

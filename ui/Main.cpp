@@ -46,7 +46,7 @@ TfrmMain::TfrmMain(IDialogs& dialogs)
   setFont(DesignFont());
   SetFixedWindow(*this, kClientWidth, kClientHeight);
 
-  Timer.setInterval(5000);
+  Timer.setInterval(AnswerTimeoutMs);
   Timer.stop();
   ApplyPhoneDesignSettings(vaComm_);
 
@@ -288,6 +288,62 @@ void TfrmMain::SetBusyCursor(bool busy) {
 const QIcon& TfrmMain::Image(int index) const {
   if (index < 0 || index > imgRingTone) throw std::out_of_range("no image with index " + std::to_string(index));
   return ilBitmaps_[static_cast<std::size_t>(index)];
+}
+
+void TfrmMain::ClearTree() {
+  treeView_->clear();
+  fixedNodes_.fill(nullptr);
+}
+
+void TfrmMain::AddFixedNode(TTreeNode node, const QString& text, int image) {
+  QTreeWidgetItem*& slot = fixedNodes_.at(static_cast<std::size_t>(node));
+  QTreeWidgetItem* root = fixedNodes_[static_cast<std::size_t>(TTreeNode::Root)];
+  slot = NewNode(node == TTreeNode::Root ? nullptr : root, text, image);
+}
+
+QTreeWidgetItem* TfrmMain::NewNode(QTreeWidgetItem* parent, const QString& text, int image) {
+  auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(treeView_);
+  item->setText(0, text);
+  item->setIcon(0, Image(image));
+  item->setData(0, NodeImageRole, image);
+  treeView_->setCurrentItem(item);
+  return item;
+}
+
+QTreeWidgetItem* TfrmMain::Node(TNodeRef node) const {
+  if (node.Node != TTreeNode::Group) return fixedNodes_.at(static_cast<std::size_t>(node.Node));
+  QTreeWidgetItem* book = fixedNodes_[static_cast<std::size_t>(TTreeNode::AddressBook)];
+  // Groups come first below "Address book"; the walk stops at the first other node.
+  for (int i = 0; book && i < book->childCount(); ++i) {
+    QTreeWidgetItem* child = book->child(i);
+    if (NodeImage(child) != imgGroup) break;
+    if (NodeGroupId(child) == node.GroupId) return child;
+  }
+  return nullptr;
+}
+
+bool TfrmMain::HasNode(TNodeRef node) const { return Node(node) != nullptr; }
+
+void TfrmMain::AddEntryNode(TNodeRef parent, const QString& text, int image,
+                            std::optional<std::int32_t> carried) {
+  QTreeWidgetItem* item = NewNode(Node(parent), text, image);
+  if (carried) item->setData(0, NodeGroupIdRole, *carried);
+}
+
+void TfrmMain::ExpandTree() { treeView_->expandAll(); }
+
+void TfrmMain::SelectFirstNode() {
+  if (treeView_->topLevelItemCount() > 0) treeView_->setCurrentItem(treeView_->topLevelItem(0));
+}
+
+int NodeImage(const QTreeWidgetItem* node) {
+  const QVariant v = node->data(0, NodeImageRole);
+  return v.isValid() ? v.toInt() : -1;
+}
+
+std::int32_t NodeGroupId(const QTreeWidgetItem* node) {
+  const QVariant v = node->data(0, NodeGroupIdRole);
+  return v.isValid() ? v.toInt() : -1;
 }
 
 // ---------------------------------------------------------------------------------------

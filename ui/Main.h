@@ -61,8 +61,17 @@ class TfrmMain : public QWidget, public IMainWindowHost, public ILogPane {
   void RepaintWindow() override;
   void FocusWindow() override;
   void SetBusyCursor(bool busy) override;
-  QTreeWidget& TreeView() override { return *treeView_; }
-  const QIcon& Image(int index) const override;  // throws std::out_of_range
+  void ClearTree() override;
+  void AddFixedNode(TTreeNode node, const QString& text, int image) override;
+  bool HasNode(TNodeRef node) const override;
+  void AddEntryNode(TNodeRef parent, const QString& text, int image, std::optional<std::int32_t> carried) override;
+  void ExpandTree() override;
+  void SelectFirstNode() override;
+
+  // The tree and its pictures, and a node by reference (null while missing).
+  QTreeWidget& TreeView() { return *treeView_; }
+  const QIcon& Image(int index) const;  // throws std::out_of_range
+  QTreeWidgetItem* Node(TNodeRef node) const;
 
   // ILogPane: the 8-bit line, Latin-1, broken at CR LF, lone CR and lone LF, then a
   // line break; the caret stays at the end and the pane scrolls there. The pane takes
@@ -124,11 +133,15 @@ class TfrmMain : public QWidget, public IMainWindowHost, public ILogPane {
   };
 
   void BuildControls();
+  // A node below parent, or at the top level for none, made the selected node.
+  QTreeWidgetItem* NewNode(QTreeWidgetItem* parent, const QString& text, int image);
   void LoadImages();
 
   IDialogs& dialogs_;
   QTreeWidget* treeView_ = nullptr;
   std::array<QIcon, 8> ilBitmaps_;
+  // The four fixed nodes, by TTreeNode (Root to RingTones); null until a read made them.
+  std::array<QTreeWidgetItem*, 4> fixedNodes_{};
   TVaComm vaComm_;
   TAtExchange exchange_;
   TEntryLists lists_;
@@ -141,6 +154,13 @@ class TfrmMain : public QWidget, public IMainWindowHost, public ILogPane {
   bool closePending_ = false;
   bool closing_ = false;
 };
+
+// Item data roles of a tree node: its image index, and for a group node the carried
+// group identifier; and their values for a node (-1 when it has none).
+inline constexpr int NodeImageRole = Qt::UserRole + 1;
+inline constexpr int NodeGroupIdRole = Qt::UserRole + 2;
+int NodeImage(const QTreeWidgetItem* node);
+std::int32_t NodeGroupId(const QTreeWidgetItem* node);
 
 // The port list's entries, "COM 1" to "COM 8"; entry i stands for port number i + 1.
 inline constexpr const char* PortListEntries[] = {"COM 1", "COM 2", "COM 3", "COM 4",

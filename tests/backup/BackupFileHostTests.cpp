@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -59,7 +60,6 @@ class TFakeHost : public IMainWindowHost {
   bool WindowEnabled = false;
   std::vector<std::string> Log;
   QTreeWidget Tree;
-  QIcon Icon;
 
   TVaComm& VaComm() override { throw std::logic_error("no serial port here"); }
   TAtExchange& Exchange() override { throw std::logic_error("no exchange here"); }
@@ -81,8 +81,16 @@ class TFakeHost : public IMainWindowHost {
   void RepaintWindow() override {}
   void FocusWindow() override { Journal.push_back("focus"); }
   void SetBusyCursor(bool busy) override { Journal.push_back(busy ? "hourglass" : "cursor back"); }
-  QTreeWidget& TreeView() override { return Tree; }
-  const QIcon& Image(int) const override { return Icon; }
+  void ClearTree() override { Tree.clear(); }
+  void AddFixedNode(TTreeNode, const QString& text, int) override { new QTreeWidgetItem(&Tree, QStringList{text}); }
+  bool HasNode(TNodeRef) const override { return false; }
+  void AddEntryNode(TNodeRef, const QString& text, int, std::optional<std::int32_t>) override {
+    new QTreeWidgetItem(&Tree, QStringList{text});
+  }
+  void ExpandTree() override {}
+  void SelectFirstNode() override {
+    if (Tree.topLevelItemCount() > 0) Tree.setCurrentItem(Tree.topLevelItem(0));
+  }
   void AddLogLine(const std::string& text) override { Log.push_back(text); }
   void SetAnswerTimeout(int ms) override { Journal.push_back("timeout " + std::to_string(ms)); }
 

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <string>
 
-#include "../entries/WriterRecordGenerator.h"
+#include "WriterRecordGenerator.h"
 #include "BackupFile.h"
 #include "VObjectParser.h"
 

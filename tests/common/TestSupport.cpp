@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include <QCoreApplication>
+#include <sys/wait.h>
+#include <unistd.h>
+
 void TRecordingDialogs::ShowMessage(TMsgKind kind, const QString& title, const QString& text) {
   Messages.push_back({kind, title, text});
   if (WhileShown) WhileShown(Messages.back());
@@ -31,3 +35,30 @@ TExceptionRecorder::TExceptionRecorder()
     : previous_(SetExceptionReporter([this](const QString& t) { Texts.push_back(t); })) {}
 
 TExceptionRecorder::~TExceptionRecorder() { SetExceptionReporter(previous_); }
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+  const auto deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (TClock::now() >= deadline) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ::usleep(500);
+  }
+  return true;
+}
+
+void PumpFor(int ms) {
+  const auto deadline = TClock::now() + std::chrono::milliseconds(ms);
+  while (TClock::now() < deadline) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ::usleep(500);
+  }
+}
+
+int RunInChild(const std::function<int()>& inChild) {
+  const pid_t child = ::fork();
+  if (child < 0) return -1;
+  if (child == 0) ::_exit(inChild());
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}

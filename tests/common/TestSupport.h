@@ -1,8 +1,10 @@
 #pragma once
 // Helpers shared by the tests: dialogs and a log pane that record instead of showing,
-// and the exception report routed into a list.
+// the exception report routed into a list, and waiting with the event loop running.
 
 #include <QString>
+#include <chrono>
+#include <functional>
 #include <deque>
 #include <ostream>
 #include <optional>
@@ -58,3 +60,20 @@ class TExceptionRecorder {
  private:
   TExceptionReporter previous_;
 };
+
+using TClock = std::chrono::steady_clock;
+
+inline long long MsSince(TClock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - start).count();
+}
+
+// Lets the window thread's events run until done() or the time is up.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
+// Lets the window thread's events run for ms.
+void PumpFor(int ms);
+
+// Runs inChild in a forked process and waits for it; the child ends with the code
+// inChild returns (0 to 255). Only system calls belong in inChild: the fork of a process
+// with threads may use nothing that a lock guards. -1 when the fork failed or the child
+// did not exit by itself.
+int RunInChild(const std::function<int()>& inChild);

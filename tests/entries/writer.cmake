@@ -1,4 +1,4 @@
 # The vObject writers: line forms, escaping, folding and (with the parser) the round trip.
-file(GLOB writer_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/Writer*.cpp)
-zarvo_test(test_entries_writer ${writer_test_sources})
+zarvo_test(test_entries_writer ${CMAKE_CURRENT_LIST_DIR}/WriterTests.cpp
+                               ${CMAKE_CURRENT_LIST_DIR}/WriterRoundTripTests.cpp)
 target_link_libraries(test_entries_writer PRIVATE zarvo_entries zarvo_testsupport zarvo_testmain_core)

@@ -25,12 +25,6 @@
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
-
-long long MsSince(TClock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - start).count();
-}
-
 class CommTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -18,20 +18,12 @@
 #include "Main.h"
 #include "Maker.h"
 #include "PhoneSimulator.h"
+#include "AppHarness.h"
 #include "Progress.h"
 #include "ScriptedPhone.h"
 #include "TestSupport.h"
 
 namespace {
-
-// The two windows as the application makes them.
-struct TWindows {
-  TRecordingDialogs Dialogs;
-  TfrmMain Main{Dialogs};
-  TfrmProgress ProgressWindow{Main.StopRequested()};
-  TWindows() { Main.SetProgressWindow(&ProgressWindow); }
-  ~TWindows() { Main.SetProgressWindow(nullptr); }
-};
 
 void ShowActive(QWidget& window) {
   window.show();
@@ -87,7 +79,7 @@ TEST_F(MainWindow, StateAfterStart) {
   EXPECT_EQ(m.VaComm().PortNum(), 4);
   EXPECT_EQ(m.Timer.interval(), 5000);
   EXPECT_FALSE(m.Timer.isActive());
-  EXPECT_FALSE(w.ProgressWindow.isVisible());
+  EXPECT_FALSE(w.Progress.isVisible());
   for (int i = imgContact; i <= imgRingTone; ++i) EXPECT_FALSE(m.Image(i).isNull()) << "image " << i;
   EXPECT_THROW(m.Image(8), std::out_of_range);
 
@@ -344,33 +336,6 @@ const std::map<std::string, std::string> kDataModeOn = {
 const std::map<std::string, std::string> kDataModeOff = {
     {"AT+C#SMDE?", "\r\n+C#SMDE: 0\r\nOK\r\n"}, {"AT+C#SMDE=0", "\r\nOK\r\n"}};
 
-// The port map, pointing port names at phones' lines for the life of the object.
-class TPortLink {
- public:
-  TPortLink() {
-    previous_ = qgetenv("XDG_CONFIG_HOME");
-    hadPrevious_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
-    QDir(dir_.path()).mkpath(QStringLiteral("zarvo/ports"));
-    qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
-  }
-  // COM4, the port the window starts with.
-  explicit TPortLink(const std::string& line) : TPortLink() { Link("COM4", line); }
-  ~TPortLink() {
-    if (hadPrevious_)
-      qputenv("XDG_CONFIG_HOME", previous_);
-    else
-      qunsetenv("XDG_CONFIG_HOME");
-  }
-  void Link(const char* port, const std::string& line) {
-    QFile::link(QString::fromStdString(line), dir_.filePath(QStringLiteral("zarvo/ports/") + QString::fromLatin1(port)));
-  }
-
- private:
-  QTemporaryDir dir_;
-  QByteArray previous_;
-  bool hadPrevious_ = false;
-};
-
 bool WaitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 3000); }
 
 TEST_F(MainWindow, ExitAndTheCloseBoxSayGoodbyeToThePhoneAlike) {
@@ -397,7 +362,7 @@ TEST_F(MainWindow, ExitAndTheCloseBoxSayGoodbyeToThePhoneAlike) {
     for (const TWay& way : ways) {
       SCOPED_TRACE(std::string(c.Name) + ", " + way.Name);
       TScriptedPhone phone(*c.Phone);
-      TPortLink link(phone.SlavePath());
+      TPorts link(phone.SlavePath());
       TWindows w;
       ShowActive(w.Main);
       if (c.OpenPort) {
@@ -423,7 +388,7 @@ TEST_F(MainWindow, ClosingSwitchesTheSimulatedPhoneOutOfItsDataMode) {
   // The phone model with its echo: data mode switched on the way a read does it, then
   // the window closed.
   TPhoneSimulator phone;
-  TPortLink link(phone.SlavePath());
+  TPorts link(phone.SlavePath());
   TWindows w;
   ShowActive(w.Main);
   w.Main.VaComm().Open();
@@ -442,9 +407,9 @@ TEST_F(MainWindow, ReadSaveLoadAndRestoreThroughTheButtons) {
   const QString file = dir.filePath(QStringLiteral("sample.zrv"));
   TPhoneSimulator full;
   TPhoneSimulator empty(TSimContent::Empty());
-  TPortLink ports;
-  ports.Link("COM1", full.SlavePath());
-  ports.Link("COM2", empty.SlavePath());
+  TPorts ports;
+  ports.Link(1, full.SlavePath());
+  ports.Link(2, empty.SlavePath());
   TWindows w;
   TfrmMain& m = w.Main;
   ShowActive(m);
@@ -466,7 +431,7 @@ TEST_F(MainWindow, ReadSaveLoadAndRestoreThroughTheButtons) {
   EXPECT_TRUE(m.btnSave->isEnabled());
   EXPECT_FALSE(m.btnLoad->isEnabled());
   EXPECT_TRUE(m.btnRead->isEnabled() && m.btnExit->isEnabled() && m.cbxCOMPort->isEnabled() && m.isEnabled());
-  EXPECT_FALSE(w.ProgressWindow.isVisible());
+  EXPECT_FALSE(w.Progress.isVisible());
   EXPECT_TRUE(full.DataMode());
 
   w.Dialogs.FileAnswers.push_back(file);
@@ -498,7 +463,7 @@ TEST_F(MainWindow, AClosingWithoutAnswerStillClosesThePort) {
   // The phone does not answer the query: the exchange's time-out is shown, and the
   // port is closed all the same.
   TScriptedPhone phone({});
-  TPortLink link(phone.SlavePath());
+  TPorts link(phone.SlavePath());
   TWindows w;
   w.Main.Timer.setInterval(300);
   w.Main.VaComm().Open();
@@ -515,7 +480,7 @@ TEST_F(MainWindow, AClosingWithoutAnswerStillClosesThePort) {
 TEST_F(MainWindow, ACloseDuringAnOperationActsAsCancelAndHappensAfterItsEnd) {
   TExceptionRecorder recorder;
   TScriptedPhone phone(kDataModeOn);
-  TPortLink link(phone.SlavePath());
+  TPorts link(phone.SlavePath());
   TWindows w;
   TfrmMain& m = w.Main;
   ShowActive(m);
@@ -530,7 +495,7 @@ TEST_F(MainWindow, ACloseDuringAnOperationActsAsCancelAndHappensAfterItsEnd) {
         m.StopRequested() = false;
         m.Progress().ResetBars();
         m.Progress().ShowProgress();
-        ASSERT_TRUE(w.ProgressWindow.isVisible());
+        ASSERT_TRUE(w.Progress.isVisible());
 
         // The close box, while the read waits for the phone.
         m.windowHandle()->close();
@@ -538,7 +503,7 @@ TEST_F(MainWindow, ACloseDuringAnOperationActsAsCancelAndHappensAfterItsEnd) {
         EXPECT_TRUE(m.OperationRunning());
         EXPECT_TRUE(m.ClosePending());
         EXPECT_TRUE(m.isVisible()) << "the window stays until the read has ended";
-        EXPECT_FALSE(w.ProgressWindow.isVisible()) << "the close acts as Cancel";
+        EXPECT_FALSE(w.Progress.isVisible()) << "the close acts as Cancel";
         EXPECT_TRUE(m.StopRequested());
         EXPECT_NO_THROW(m.ParseLines().push_back("still usable"));
         EXPECT_TRUE(m.VaComm().IsOpen());
@@ -547,7 +512,7 @@ TEST_F(MainWindow, ACloseDuringAnOperationActsAsCancelAndHappensAfterItsEnd) {
         // detecting the phone) is stopped at once.
         m.StopRequested() = false;
         m.Progress().ShowProgress();
-        EXPECT_FALSE(w.ProgressWindow.isVisible());
+        EXPECT_FALSE(w.Progress.isVisible());
         EXPECT_TRUE(m.StopRequested());
 
         // The phone is still there for the entry in hand.

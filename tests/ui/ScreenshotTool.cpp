@@ -10,12 +10,12 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QPixmap>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
 
 #include "AppException.h"
+#include "AppWindows.h"
 #include "Main.h"
 #include "PhoneSimulator.h"
 #include "Progress.h"
@@ -55,16 +55,12 @@ int main(int argc, char** argv) {
   }
 
   TPhoneSimulator phone;
-  QTemporaryDir config;
-  QDir(config.path()).mkpath(QStringLiteral("zarvo/ports"));
-  QFile::link(QString::fromStdString(phone.SlavePath()), config.filePath(QStringLiteral("zarvo/ports/COM4")));
-  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  TPorts ports(phone.SlavePath());
 
-  TQtDialogs dialogs;
-  SetExceptionReporter([&dialogs](const QString& text) { dialogs.ShowException(text); });
-  TfrmMain frmMain(dialogs);
-  TfrmProgress frmProgress(frmMain.StopRequested());
-  frmMain.SetProgressWindow(&frmProgress);
+  TWindowsWith<TQtDialogs> windows;
+  SetExceptionReporter([&windows](const QString& text) { windows.Dialogs.ShowException(text); });
+  TfrmMain& frmMain = windows.Main;
+  TfrmProgress& frmProgress = windows.Progress;
   frmMain.show();
 
   bool ok = true;
@@ -100,7 +96,6 @@ int main(int argc, char** argv) {
   ok = boxTaken && ok;
 
   frmMain.close();
-  frmMain.SetProgressWindow(nullptr);
   SetExceptionReporter({});
   return ok ? 0 : 1;
 }

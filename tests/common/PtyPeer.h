@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "LogPane.h"
+#include "TestSupport.h"
 
 class TPtyPeer {
  public:
@@ -71,7 +72,3 @@ class TWatchedLog : public ILogPane {
   std::vector<std::string> lines_;
 };
 
-// Lets the window thread's events run until done() or the time is up.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
-// Lets the window thread's events run for ms.
-void PumpFor(int ms);

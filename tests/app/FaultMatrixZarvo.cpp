@@ -3,7 +3,7 @@
 // program hold the phone's port, or try to open it as another user.
 //
 // Usage: faultmatrix_zarvo DEVICE
-//   A private port map (XDG_CONFIG_HOME in the temporary folder) points COM4 at DEVICE.
+//   A private port map (XDG_CONFIG_HOME in a temporary folder) points COM4 at DEVICE.
 //   It prints "READY <its COM4 link>", then answers each line of standard input:
 //     read   presses Read on "COM 4" and reports
 //     quit   closes the window as Exit does (data mode off, port closed) and ends
@@ -11,18 +11,12 @@
 //   and LF escaped), "CONTROLS" with eight digits (Read, Exit, port list, window, Save,
 //   Load enabled, progress window shown, port open), "MS <milliseconds>" and "DONE".
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <iostream>
-#include <memory>
 #include <string>
 
-#include "Main.h"
-#include "Progress.h"
-#include "TestSupport.h"
+#include "AppWindows.h"
 
 namespace {
 
@@ -51,25 +45,20 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QTemporaryDir config;
-  if (!config.isValid() || !QDir(config.path()).mkpath(QStringLiteral("zarvo/ports"))) {
-    std::cerr << "faultmatrix_zarvo: no temporary folder\n";
-    return 3;
-  }
-  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-  const QString link = config.filePath(QStringLiteral("zarvo/ports/COM4"));
-  if (!QFile::link(QString::fromLocal8Bit(argv[1]), link)) {
+  TPorts ports;
+  const QString link = QString::fromStdString(ports.Path(4));
+  if (!ports.Link(4, argv[1])) {
     std::cerr << "faultmatrix_zarvo: no port link\n";
     return 3;
   }
 
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
-  TRecordingDialogs dialogs;
   TExceptionRecorder reported;
-  auto window = std::make_unique<TfrmMain>(dialogs);
-  TfrmProgress progress(window->StopRequested());
-  window->SetProgressWindow(&progress);
+  TWindows windows;
+  TRecordingDialogs& dialogs = windows.Dialogs;
+  TfrmMain* window = &windows.Main;
+  TfrmProgress& progress = windows.Progress;
   window->show();
   std::cout << "READY " << link.toStdString() << std::endl;
 
@@ -96,7 +85,5 @@ int main(int argc, char** argv) {
     std::cout << "MS " << ms << "\nDONE" << std::endl;
   }
   window->close();
-  window->SetProgressWindow(nullptr);
-  window.reset();
   return 0;
 }

@@ -1,7 +1,6 @@
 # Many operations in a row in one process: memory, threads and descriptors over time.
-zarvo_test(test_soak ${CMAKE_CURRENT_SOURCE_DIR}/SoakTests.cpp)
-target_include_directories(test_soak PRIVATE ${PROJECT_SOURCE_DIR}/tests/backup)
-target_link_libraries(test_soak PRIVATE zarvo_ui zarvo_sim zarvo_testsupport zarvo_testmain_gui)
+zarvo_test(test_app_soak ${CMAKE_CURRENT_LIST_DIR}/SoakTests.cpp)
+target_link_libraries(test_app_soak PRIVATE zarvo_ui zarvo_sim zarvo_testsupport zarvo_testmain_gui)
 # Fifty reads and ten restores take minutes (every exchange waits 100 ms at least): the
 # test's time limit is raised once CTest has discovered it.
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/soak_timeout.cmake

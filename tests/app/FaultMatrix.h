@@ -218,8 +218,6 @@ class FaultMatrix : public ::testing::Test {
   // What the window showed since the last call (message boxes and exception reports).
   static std::vector<TShown> TakeShown(TApp& app, TExceptionRecorder& report);
   static void ClearFaults(TPhoneSimulator& phone);
-  // Runs the window's event loop until done holds or timeoutMs passed.
-  static bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
   // The exact text of the serial component's refusal to open a device.
   static std::string CantOpen(const std::string& name, const std::string& link, const std::string& device, int error);
   static std::string NotFound(const std::string& name, const std::string& link, const std::string& device);

@@ -14,8 +14,6 @@
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
-
 int LeftMs(TClock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
   return left > 0 ? static_cast<int>(left) : 0;
@@ -139,22 +137,4 @@ bool TWatchedLog::WaitForLines(std::size_t n, int timeoutMs) {
 std::vector<std::string> TWatchedLog::Lines() {
   std::lock_guard<std::mutex> lock(lock_);
   return lines_;
-}
-
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
-  const auto deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (TClock::now() >= deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    ::usleep(500);
-  }
-  return true;
-}
-
-void PumpFor(int ms) {
-  const auto deadline = TClock::now() + std::chrono::milliseconds(ms);
-  while (TClock::now() < deadline) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    ::usleep(500);
-  }
 }

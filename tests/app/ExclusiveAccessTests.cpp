@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "AppHarness.h"
 #include "Main.h"
 #include "PhoneSimulator.h"
 #include "Progress.h"
@@ -45,28 +46,6 @@
 #include "VaComm.h"
 
 namespace {
-
-// Sets an environment variable for the life of the object.
-class TEnv {
- public:
-  TEnv(const char* name, const QByteArray& value)
-      : name_(name), had_(qEnvironmentVariableIsSet(name)), previous_(qgetenv(name)) {
-    qputenv(name, value);
-  }
-  ~TEnv() {
-    if (had_)
-      qputenv(name_, previous_);
-    else
-      qunsetenv(name_);
-  }
-  TEnv(const TEnv&) = delete;
-  TEnv& operator=(const TEnv&) = delete;
-
- private:
-  const char* name_;
-  bool had_;
-  QByteArray previous_;
-};
 
 // A private home: HOME, the XDG folders (the port map among them) and TMPDIR.
 class THome {
@@ -95,26 +74,9 @@ TSimOptions OnPort(const THome& home, int port) {
   return o;
 }
 
-struct TApp {
-  TRecordingDialogs Dialogs;
-  TfrmMain Main{Dialogs};
-  TfrmProgress Progress{Main.StopRequested()};
-  TApp() {
-    Main.SetProgressWindow(&Progress);
-    Main.show();
-  }
-  ~TApp() {
-    Main.close();
-    Main.SetProgressWindow(nullptr);
-  }
-  void Read(int port) {
-    Main.cbxCOMPort->setCurrentIndex(port - 1);
-    Main.btnRead->click();
-  }
-  void Save(const QString& file) {
-    Dialogs.FileAnswers.push_back(file);
-    Main.btnSave->click();
-  }
+// The application's windows, closed at the end as a person would close them.
+struct TClosingApp : TApp {
+  ~TClosingApp() { Main.close(); }
 };
 
 std::string RealPath(const std::string& path) {
@@ -151,17 +113,12 @@ std::vector<std::string> Added(const std::map<int, std::string>& before, const s
 // with the lock), optionally as the user "nobody": 0 when it got the device, else the
 // errno. Only system calls run in the child.
 int OpenInAnotherProcess(const std::string& path, bool asNobody) {
-  const pid_t child = ::fork();
-  if (child < 0) return -1;
-  if (child == 0) {
-    if (asNobody && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(250);
+  return RunInChild([&] {
+    if (asNobody && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 250;
     TSerialDevice device;
     const int error = device.Open(path);
-    ::_exit(error > 249 ? 249 : error);
-  }
-  int status = 0;
-  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+    return error > 249 ? 249 : error;
+  });
 }
 
 // Every file of the folder, recursively, with its size and change time.
@@ -273,16 +230,11 @@ class ExclusiveAccess : public ::testing::Test {
 // A plain open of the device by an ordinary user's process, without the lock: 0 when
 // it got the device, else the errno.
 int PlainOpenAsNobody(const std::string& path) {
-  const pid_t child = ::fork();
-  if (child < 0) return -1;
-  if (child == 0) {
-    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(250);
+  return RunInChild([&] {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 250;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ::_exit(fd >= 0 ? 0 : (errno > 249 ? 249 : errno));
-  }
-  int status = 0;
-  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+    return fd >= 0 ? 0 : (errno > 249 ? 249 : errno);
+  });
 }
 
 TEST_F(ExclusiveAccess, ReadOpensOnlyTheChosenDeviceAndHoldsItAlone) {
@@ -302,7 +254,7 @@ TEST_F(ExclusiveAccess, ReadOpensOnlyTheChosenDeviceAndHoldsItAlone) {
   std::vector<std::string> during;
   int otherProcessDuring = -1;
   {
-    TApp app;
+    TClosingApp app;
     TWhen mid([&] { return phone.Commands().size() >= 6; },
               [&] {
                 during = Added(before, DeviceDescriptors());
@@ -364,7 +316,7 @@ TEST_F(ExclusiveAccess, ReadAndSaveWriteNothingButTheChosenFile) {
   const QString folders[] = {documents.path(), home.Path("home"), home.Path("config"), home.Path("data"),
                              home.Path("cache"), home.Path("state"), home.Path("runtime"), home.Path("tmp")};
 
-  TApp app;
+  TClosingApp app;
   QApplication::processEvents();  // the window is on the screen, its fonts loaded
   std::map<QString, std::map<QString, QString>> before;
   for (const QString& f : folders) before[f] = Listing(f);

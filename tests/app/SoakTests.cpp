@@ -122,11 +122,7 @@ std::size_t HistoryBytes(const TPhoneSimulator& phone) {
   return bytes;
 }
 
-class Soak : public ::testing::Test {
- protected:
-  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
-  TPorts ports;
-};
+class Soak : public TAppTest {};
 
 TEST_F(Soak, FiftyReadsAndTenRestoresInARow) {
   // A small phone of every kind: a read is some twenty exchanges of 100 ms at least.

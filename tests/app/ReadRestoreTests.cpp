@@ -13,7 +13,6 @@
 
 #include "AppHarness.h"
 #include "PhoneCommands.h"
-#include "TreeNodes.h"
 
 namespace {
 
@@ -34,11 +33,7 @@ std::string WithoutIdentifiers(const std::string& backup) {
   return out;
 }
 
-class ReadRestore : public ::testing::Test {
- protected:
-  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
-  TPorts ports;
-};
+class ReadRestore : public TAppTest {};
 
 TEST_F(ReadRestore, ReadsTheSamplePhoneIntoListsAndTree) {
   TPhoneSimulator phone(TSimContent::Sample(), OnPort(ports, 4));
@@ -70,20 +65,20 @@ TEST_F(ReadRestore, ReadsTheSamplePhoneIntoListsAndTree) {
   ASSERT_EQ(tree.topLevelItemCount(), 1);
   QTreeWidgetItem* root = tree.topLevelItem(0);
   EXPECT_EQ(root->text(0), QStringLiteral("Siemens S40"));
-  EXPECT_EQ(NodeImage(root), 3);
+  EXPECT_EQ(NodeImage(root), imgPhone);
   EXPECT_EQ(tree.currentItem(), root);
   ASSERT_EQ(root->childCount(), 3);
   const char* fixed[] = {"Address book", "Calendar", "Custom ring tones"};
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(root->child(i)->text(0), QString::fromLatin1(fixed[i]));
-    EXPECT_EQ(NodeImage(root->child(i)), 4 + i);
+    EXPECT_EQ(NodeImage(root->child(i)), imgAddressBook + i);
     EXPECT_TRUE(root->child(i)->isExpanded());
   }
   QTreeWidgetItem* book = root->child(0);
   std::map<std::int32_t, QTreeWidgetItem*> groupNodes;
   for (std::size_t i = 0; i < lists.Groups.size(); ++i) {
     QTreeWidgetItem* node = book->child(static_cast<int>(i));
-    EXPECT_EQ(NodeImage(node), 1);
+    EXPECT_EQ(NodeImage(node), imgGroup);
     EXPECT_EQ(node->text(0), QString::fromLatin1(lists.Groups[i].Name.c_str()));
     EXPECT_EQ(NodeGroupId(node), lists.Groups[i].GroupID);
     groupNodes[lists.Groups[i].GroupID] = node;
@@ -94,7 +89,7 @@ TEST_F(ReadRestore, ReadsTheSamplePhoneIntoListsAndTree) {
     const QString name = QString::fromLatin1(c.Name.c_str());
     bool found = false;
     for (int i = 0; i < parent->childCount(); ++i)
-      found |= parent->child(i)->text(0) == name && NodeImage(parent->child(i)) == 0;
+      found |= parent->child(i)->text(0) == name && NodeImage(parent->child(i)) == imgContact;
     EXPECT_TRUE(found) << c.Name;
     (c.GroupID == -1 ? ungrouped : grouped) += 1;
   }
@@ -102,7 +97,7 @@ TEST_F(ReadRestore, ReadsTheSamplePhoneIntoListsAndTree) {
   EXPECT_GT(grouped, 0);
   EXPECT_EQ(root->child(1)->childCount(), static_cast<int>(events.size()));
   EXPECT_EQ(root->child(2)->childCount(), static_cast<int>(tones.size()));
-  for (int i = 0; i < root->child(2)->childCount(); ++i) EXPECT_EQ(NodeImage(root->child(2)->child(i)), 7);
+  for (int i = 0; i < root->child(2)->childCount(); ++i) EXPECT_EQ(NodeImage(root->child(2)->child(i)), imgRingTone);
 
   // The progress window ended with every kind done.
   EXPECT_EQ(app.Progress.lblGroups->text(), QStringLiteral("%1 of %1 groups.").arg(groups.size()));
@@ -225,7 +220,7 @@ TEST_F(ReadRestore, DetailsOfTheInconsistentCases) {
     TApp app;
     app.Read();
     EXPECT_EQ(CountOf(phone.Commands(), "AT+C#SGET=9"), 2u);
-    EXPECT_EQ(app.Main.RingTonesNode->childCount(), 1);
+    EXPECT_EQ(app.Main.Node({TTreeNode::RingTones})->childCount(), 1);
     EXPECT_FALSE(app.Main.Lists().RingTones[FactoryRingToneCount + 1].Name.empty());
   }
 }
@@ -267,7 +262,7 @@ TEST_F(ReadRestore, CancelDuringTheFetchesKeepsWhatWasRead) {
   // The lists and the tree keep what was fetched.
   EXPECT_EQ(app.Main.Lists().Contacts.size(), phone.Entries(0).size());
   EXPECT_FALSE(app.Main.Lists().Contacts[1].Name.empty());
-  EXPECT_EQ(app.Main.AddressBookNode->childCount() > 0, true);
+  EXPECT_EQ(app.Main.Node({TTreeNode::AddressBook})->childCount() > 0, true);
 }
 
 TEST_F(ReadRestore, PulledCableDuringAReadThenPluggedInAgain) {

@@ -579,8 +579,8 @@ void FaultMatrix::ExpectReadKept(TApp& app, const TEntryLists& expected, std::si
   kept += ExpectKind("ring tone", lists.RingTones, expected.RingTones);
   EXPECT_EQ(kept, fetched) << "every entry fetched before the fault stays in the lists";
   const int nodes =
-      EntryNodes(app.Main.AddressBookNode) + EntryNodes(app.Main.CalendarNode) + EntryNodes(app.Main.RingTonesNode);
-  if (app.Main.AddressBookNode) {
+      EntryNodes(app.Main.Node({TTreeNode::AddressBook})) + EntryNodes(app.Main.Node({TTreeNode::Calendar})) + EntryNodes(app.Main.Node({TTreeNode::RingTones}));
+  if (app.Main.Node({TTreeNode::AddressBook})) {
     EXPECT_EQ(nodes, static_cast<int>(fetched) - nodeless) << "the tree keeps a node for each";
   }
 }
@@ -626,16 +626,6 @@ void FaultMatrix::ClearFaults(TPhoneSimulator& phone) {
   f.ContactsTotalDelta = 0;
   f.GroupsTotalDelta = 0;
   f.EventsTotalDelta = 0;
-}
-
-bool FaultMatrix::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
-  const auto deadline = TMatrixClock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (TMatrixClock::now() > deadline) return false;
-    QCoreApplication::processEvents();
-    QThread::msleep(5);
-  }
-  return true;
 }
 
 std::string FaultMatrix::CantOpen(const std::string& name, const std::string& link, const std::string& device,
@@ -719,7 +709,7 @@ void FaultMatrix::RunRestoreRow(const std::vector<TStep>& steps, const std::stri
     EXPECT_EQ(app.Main.Exchange().Timer().interval(), ReadTimeoutMs) << "the time-out is put back";
     EXPECT_FALSE(app.Main.TimeoutsAsked.empty()) << "the restore sets its time-out";
     if (!app.Main.TimeoutsAsked.empty()) {
-      EXPECT_EQ(app.Main.TimeoutsAsked.front(), RestoreAnswerTimeoutMs) << "the restore asks for three minutes";
+      EXPECT_EQ(app.Main.TimeoutsAsked.front(), ThreeMinutesMs) << "the restore asks for three minutes";
     }
     NoteCheck(row_.NothingLost, Checked([&] {
                 EXPECT_EQ(FileText(file), saved) << "the backup file";

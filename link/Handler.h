@@ -42,3 +42,19 @@ template <class Body>
 void RunHandler(Body&& body) noexcept {
   RunHandler(std::forward<Body>(body), [] {});
 }
+
+// Runs every step, also those after one that threw, then rethrows the first failure: a
+// step that fails must not leave the later ones (the controls enabled again) undone.
+template <class... Steps>
+void RunEachStep(Steps&&... steps) {
+  std::exception_ptr failure;
+  const auto run = [&](auto&& step) {
+    try {
+      step();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  };
+  (run(std::forward<Steps>(steps)), ...);
+  if (failure) std::rethrow_exception(failure);
+}

@@ -1,3 +1,0 @@
-# Only the chosen device, held alone; files written only where the user said.
-zarvo_test(test_backup_exclusive ${CMAKE_CURRENT_LIST_DIR}/ExclusiveAccessTests.cpp)
-target_link_libraries(test_backup_exclusive PRIVATE zarvo_ui zarvo_sim zarvo_testsupport zarvo_testmain_gui)
