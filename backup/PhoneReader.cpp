@@ -6,6 +6,7 @@
 #include "MainWindowHost.h"
 #include "PhoneCommands.h"
 #include "PhoneProtocol.h"
+#include "PortFinding.h"
 #include "TreeNodes.h"
 #include "VObjectParser.h"
 #include "VaComm.h"
@@ -59,6 +60,7 @@ void TReadRun::Run() {
 
   // 2. Another port: data mode off on the old one first, then close it.
   const int port = host_.SelectedPortIndex() + 1;
+  if (!OfferPortLink(host_, port)) return;  // before anything is sent to an old port
   if (port != comm_.PortNum()) {
     if (comm_.IsOpen()) {
       if (ex_.IsDataModeOn() && !ex_.SendCommand(std::string(cmdDataModeOff))) return;
@@ -91,9 +93,10 @@ void TReadRun::Run() {
 }
 
 bool TReadRun::Detect() {
+  TPortOpening opening(host_);
   ex_.AnswerDone = false;
   ex_.TimedOut = false;
-  comm_.Open();
+  opening.Open();
   ex_.Timer().start();
   ex_.WaitForAnswer();
   if (ex_.TimedOut) {

@@ -220,7 +220,8 @@ class FaultMatrix : public ::testing::Test {
   static void ClearFaults(TPhoneSimulator& phone);
   // Runs the window's event loop until done holds or timeoutMs passed.
   static bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
-  // The exact text of the serial component's refusal to open a device.
+  // The exact text of the serial component's refusal to open a device, and on the box's
+  // next line the hint the read adds to it.
   static std::string CantOpen(const std::string& name, const std::string& link, const std::string& device, int error);
   static std::string NotFound(const std::string& name, const std::string& link, const std::string& device);
 
