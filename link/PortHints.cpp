@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 
 #include "PortMap.h"
 
@@ -12,6 +13,8 @@ namespace {
 constexpr const char* kKindTexts[] = {
     "no such device",     "serial port", "no UART behind it", "USB serial adapter",
     "USB modem-class device", "pseudo-terminal", "not a serial port"};
+
+static_assert(std::size(kKindTexts) == static_cast<std::size_t>(TDeviceKind::Other) + 1);
 
 const char* KindText(TDeviceKind kind) { return kKindTexts[static_cast<int>(kind)]; }
 

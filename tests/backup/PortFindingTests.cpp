@@ -63,10 +63,11 @@ class TFakeTree {
   TProbeRoots saved_;
 };
 
-// A process of the given name that holds a flock on the device until it is destroyed.
+// A process of the given name that holds the device open, with a flock or without,
+// until it is destroyed.
 class THolderProcess {
  public:
-  THolderProcess(const std::string& device, const char* name) {
+  THolderProcess(const std::string& device, const char* name, bool lock) {
     int ready[2], quit[2];
     if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(quit, O_CLOEXEC) != 0) return;
     pid_ = ::fork();
@@ -75,7 +76,7 @@ class THolderProcess {
       ::close(quit[1]);  // so that the parent's close is the end of the pipe
       ::prctl(PR_SET_NAME, name);
       const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-      const char ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? '1' : '0';
+      const char ok = fd >= 0 && (!lock || ::flock(fd, LOCK_EX | LOCK_NB) == 0) ? '1' : '0';
       if (::write(ready[1], &ok, 1) != 1) ::_exit(1);
       char c;
       while (::read(quit[0], &c, 1) < 0 && errno == EINTR) {
@@ -263,7 +264,7 @@ TEST_F(PortFinding, EveryFailureSaysWhatToDo) {
          tree.KernelTty("ttyUSB0");
          const std::string node = tree.Node("ttyUSB0");
          LinkPort(4, node);
-         holder = std::make_unique<THolderProcess>(node, "ModemManager");
+         holder = std::make_unique<THolderProcess>(node, "ModemManager", true);
          ASSERT_TRUE(holder->Holding());
        },
        false,
@@ -275,6 +276,28 @@ TEST_F(PortFinding, EveryFailureSaysWhatToDo) {
          return std::vector<std::string>{usb0 + " is held by ModemManager (pid " + std::to_string(holder->Pid()) + ").",
                                          "KERNEL==\"ttyUSB*\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"",
                                          "sudo systemctl stop ModemManager"};
+       }},
+      {"a port open in another program, found by its descriptors",
+       [&] {
+         tree.KernelTty("ttyUSB0");
+         const std::string node = tree.Node("ttyUSB0");
+         LinkPort(4, node);
+         holder = std::make_unique<THolderProcess>(node, "minicom", false);
+         ASSERT_TRUE(holder->Holding());
+         // It took no lock: the refusal comes through the system-call seam.
+         SerialSysCalls().Flock = [](int, int) {
+           errno = EWOULDBLOCK;
+           return -1;
+         };
+       },
+       false,
+       [&] {
+         return "Can't open specified device COM4 at " + Link(4) + " -> " + usb0 + " (Error 16, " +
+                std::strerror(EBUSY) + ")";
+       },
+       [&] {
+         return std::vector<std::string>{usb0 + " is held by minicom (pid " + std::to_string(holder->Pid()) +
+                                         "). Close that program, then press Read again."};
        }},
   };
   for (const TCase& c : cases) {
