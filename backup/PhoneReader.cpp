@@ -9,6 +9,7 @@
 #include "OperationEdge.h"
 #include "PhoneCommands.h"
 #include "PhoneProtocol.h"
+#include "PortFinding.h"
 #include "TreeNodes.h"
 #include "VObjectParser.h"
 #include "VaComm.h"
@@ -63,6 +64,7 @@ void TReadRun::Run() {
   // Another port: the phone on the old one leaves data mode before that port closes,
   // so that it is usable again without a restart.
   const int port = host_.SelectedPortIndex() + 1;
+  if (!OfferPortLink(host_, port)) return;  // before anything is sent to an old port
   if (port != comm_.PortNum()) {
     if (comm_.IsOpen()) {
       if (ex_.IsDataModeOn() && !ex_.SendCommand(std::string(cmdDataModeOff))) return;
@@ -96,9 +98,10 @@ void TReadRun::Run() {
 }
 
 bool TReadRun::Detect() {
+  TPortOpening opening(host_);
   ex_.AnswerDone = false;
   ex_.TimedOut = false;
-  comm_.Open();
+  opening.Open();
   ex_.Timer().start();
   ex_.WaitForAnswer();
   if (ex_.TimedOut) {

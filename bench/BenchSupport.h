@@ -23,6 +23,7 @@ class TBenchDialogs : public IDialogs {
   }
   std::optional<QString> OpenFile(const TFileDialogSettings&) override { return Next(); }
   std::optional<QString> SaveFile(const TFileDialogSettings&) override { return Next(); }
+  std::optional<int> ChooseItem(const TChoiceSettings&) override { return std::nullopt; }
   void ShowException(const QString& text) override { Texts.push_back(QStringLiteral("Exception: ") + text); }
 
  private:

@@ -175,7 +175,7 @@ void TAtExchange::TimerTimer() {
     AnswerOk = false;
     return;
   }
-  ShowError(msgTimeout);
+  ShowError(TimeoutHint.empty() ? std::string(msgTimeout) : msgTimeout + ("\n" + TimeoutHint));
   TimedOut = true;
   AnswerOk = false;
 }

@@ -57,6 +57,9 @@ class TAtExchange {
   bool AnswerDone = false;
   bool AnswerOk = false;
   bool TimedOut = false;
+  // When not empty, follows the time-out message on a new line of its box: what the
+  // user may do about a phone that does not answer on this port.
+  std::string TimeoutHint;
 
   // Renders control characters other than CR and LF as "(n)" and appends the line.
   void AddLogLine(const std::string& text);

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "PortProbe.h"
+
 namespace {
 
 std::string HomeFolder() {
@@ -87,7 +89,7 @@ std::string PortPathFor(const std::string& formattedName) {
   // told about the missing device rather than about a different one.
   if (::lstat(link.c_str(), &st) == 0) return link;
   const int n = ComNumber(formattedName);
-  if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
+  if (n >= 1) return ProbeRoots().Dev + "/ttyS" + std::to_string(n - 1);
   return link;
 }
 

@@ -53,7 +53,7 @@ std::string CommErrorText(const char* message, int code, const std::string& text
 }
 
 EVaCommError CommError(const char* message, int code) {
-  return EVaCommError(CommErrorText(message, code, SystemErrorText(code)));
+  return EVaCommError(CommErrorText(message, code, SystemErrorText(code)), code);
 }
 
 unsigned EventMaskFor(TVaCommEvents events, bool directWrite) {
@@ -118,9 +118,10 @@ void TVaCustomComm::OpenDevice() {
   if (const int error = device.Open(path)) {
     const std::string text = DescribeDevice(name, path);
     if (error == ENOENT || error == ENXIO || error == ENODEV)
-      throw EVaCommError(CommErrorText(msgDeviceNotFound, 0, text));
+      throw EVaCommError(CommErrorText(msgDeviceNotFound, 0, text), error);
     throw EVaCommError(CommErrorText(msgCantOpenDevice, 0, text) +
-                       CommErrorText(msgErrorSuffix, error, SystemErrorText(error)));
+                           CommErrorText(msgErrorSuffix, error, SystemErrorText(error)),
+                       error);
   }
   session_ = std::make_shared<TVaPortSession>(std::move(device), DescribeDevice(name, path));
   session_->Attach(this);

@@ -37,7 +37,14 @@ class TVaCommWriteThread;
 
 class EVaCommError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EVaCommError(const std::string& message, int systemError = 0)
+      : std::runtime_error(message), systemError_(systemError) {}
+  // The errno of the failing system call, 0 when there was none; the read picks its
+  // hint for the user by it.
+  int SystemError() const { return systemError_; }
+
+ private:
+  int systemError_;
 };
 
 // Flags of an event word.

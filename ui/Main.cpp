@@ -12,6 +12,7 @@
 #include "PhoneReader.h"
 #include "PhoneRestorer.h"
 #include "PhoneCommands.h"
+#include "PortList.h"
 #include "Progress.h"
 #include "WindowDesign.h"
 
@@ -96,7 +97,7 @@ void TfrmMain::BuildControls() {
   reLog->hide();
   Place(*reLog, 10, 201, 294, 175);
 
-  cbxCOMPort = new QComboBox(this);
+  cbxCOMPort = new TPortList(this, vaComm_);
   cbxCOMPort->setObjectName(QStringLiteral("cbxCOMPort"));
   cbxCOMPort->setAccessibleName(QStringLiteral("Serial port"));
   cbxCOMPort->setEditable(false);

@@ -1,7 +1,12 @@
 #include "QtDialogs.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QStringList>
+#include <QVBoxLayout>
+#include <algorithm>
 
 #include "WindowDesign.h"
 
@@ -84,6 +89,40 @@ std::optional<QString> TQtDialogs::OpenFile(const TFileDialogSettings& settings)
 
 std::optional<QString> TQtDialogs::SaveFile(const TFileDialogSettings& settings) {
   return RunFileDialog(settings, true);
+}
+
+QListWidget* ConfigureChoiceDialog(QDialog& dialog, const TChoiceSettings& settings) {
+  dialog.setWindowTitle(settings.Title);
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* text = new QLabel(settings.Text, &dialog);
+  text->setTextFormat(Qt::PlainText);
+  text->setWordWrap(true);
+  layout->addWidget(text);
+  auto* list = new QListWidget(&dialog);
+  list->setAccessibleName(QStringLiteral("Choices"));
+  list->addItems(settings.Items);
+  if (list->count() > 0) list->setCurrentRow(0);
+  // As many rows as there are items, up to six, without a scroll bar for one or two.
+  const int rows = std::clamp(static_cast<int>(list->count()), 1, 6);
+  list->setFixedHeight(list->sizeHintForRow(0) * rows + 2 * list->frameWidth() + 4);
+  list->setMinimumWidth(std::min(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 24, 640));
+  layout->addWidget(list);
+  auto* buttons = new QDialogButtonBox(&dialog);
+  QPushButton* accept = buttons->addButton(settings.AcceptCaption, QDialogButtonBox::AcceptRole);
+  buttons->addButton(QDialogButtonBox::Cancel);
+  accept->setDefault(true);
+  layout->addWidget(buttons);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+  return list;
+}
+
+std::optional<int> TQtDialogs::ChooseItem(const TChoiceSettings& settings) {
+  QDialog dialog(DialogOwner());
+  QListWidget* list = ConfigureChoiceDialog(dialog, settings);
+  if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0) return std::nullopt;
+  return list->currentRow();
 }
 
 void TQtDialogs::ShowException(const QString& text) {

@@ -1,6 +1,7 @@
 #pragma once
 // The dialogs seam on Qt: modal message boxes with the error or warning icon and one OK
-// button, the two backup-file dialogs, and the box of the standard exception report.
+// button, the two backup-file dialogs, the choice among items (a plain dialog: the text,
+// a list, the accepting button and Cancel), and the box of the standard exception report.
 //
 // Window thread only. Each call blocks in a nested event loop until the person answers,
 // so the phone's received bytes and the timer are still handled meanwhile, as they are
@@ -9,7 +10,9 @@
 // the active window, unless that window is disabled, as the main window is during a read
 // (a box owned by a disabled window could not be answered).
 
+#include <QDialog>
 #include <QFileDialog>
+#include <QListWidget>
 #include <QMessageBox>
 
 #include "Dialogs.h"
@@ -19,6 +22,7 @@ class TQtDialogs : public IDialogs {
   void ShowMessage(TMsgKind kind, const QString& title, const QString& text) override;
   std::optional<QString> OpenFile(const TFileDialogSettings& settings) override;
   std::optional<QString> SaveFile(const TFileDialogSettings& settings) override;
+  std::optional<int> ChooseItem(const TChoiceSettings& settings) override;
   // A critical box titled with the application's name ("ZARVO").
   void ShowException(const QString& text) override;
 };
@@ -35,3 +39,8 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogSettings& setting
 // The box ShowMessage shows, before it is run.
 void ConfigureMessageBox(QMessageBox& box, TMsgKind kind, const QString& title,
                          const QString& text);
+
+// Fills an empty dialog with the choice: its title, the text, the items in a list with
+// the first chosen (a double click accepts it), the accepting button and Cancel. Returns
+// the list.
+QListWidget* ConfigureChoiceDialog(QDialog& dialog, const TChoiceSettings& settings);

@@ -218,7 +218,8 @@ class FaultMatrix : public ::testing::Test {
   // What the window showed since the last call (message boxes and exception reports).
   static std::vector<TShown> TakeShown(TApp& app, TExceptionRecorder& report);
   static void ClearFaults(TPhoneSimulator& phone);
-  // The exact text of the serial component's refusal to open a device.
+  // The exact text of the serial component's refusal to open a device, and on the box's
+  // next line the hint the read adds to it.
   static std::string CantOpen(const std::string& name, const std::string& link, const std::string& device, int error);
   static std::string NotFound(const std::string& name, const std::string& link, const std::string& device);
 

@@ -18,6 +18,7 @@
 
 #include "FaultMatrix.h"
 #include "PhoneProtocol.h"
+#include "PortHints.h"
 #include "VObjectParser.h"
 
 #ifndef FAULTMATRIX_ROWS_DIR
@@ -631,11 +632,12 @@ void FaultMatrix::ClearFaults(TPhoneSimulator& phone) {
 std::string FaultMatrix::CantOpen(const std::string& name, const std::string& link, const std::string& device,
                                   int error) {
   return "Can't open specified device " + name + " at " + link + " -> " + device + " (Error " +
-         std::to_string(error) + ", " + std::strerror(error) + ")";
+         std::to_string(error) + ", " + std::strerror(error) + ")\n" + OpenFailureHint(name, link, error);
 }
 
 std::string FaultMatrix::NotFound(const std::string& name, const std::string& link, const std::string& device) {
-  return "Specified device not found (" + name + " at " + link + " -> " + device + ").";
+  return "Specified device not found (" + name + " at " + link + " -> " + device + ").\n" +
+         OpenFailureHint(name, link, ENOENT);
 }
 
 void FaultMatrix::RunReadRow(const std::vector<TStep>& steps) {

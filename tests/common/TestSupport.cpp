@@ -22,6 +22,14 @@ std::optional<QString> TRecordingDialogs::SaveFile(const TFileDialogSettings& se
   return OpenFile(settings);
 }
 
+std::optional<int> TRecordingDialogs::ChooseItem(const TChoiceSettings& settings) {
+  Choices.push_back(settings);
+  if (ChoiceAnswers.empty()) return std::nullopt;
+  const std::optional<int> answer = ChoiceAnswers.front();
+  ChoiceAnswers.pop_front();
+  return answer;
+}
+
 void TRecordingDialogs::ShowException(const QString& text) { Exceptions.push_back(text); }
 
 std::vector<QString> TRecordingDialogs::Texts() const {

@@ -32,12 +32,17 @@ class TRecordingDialogs : public IDialogs {
   // Answers for the next file dialogs, in order; an empty text is a Cancel, and so is
   // a dialog with no answer left.
   std::deque<QString> FileAnswers;
+  std::vector<TChoiceSettings> Choices;
+  // Answers for the next choices, in order; nothing is a Cancel, and so is a choice with
+  // no answer left.
+  std::deque<std::optional<int>> ChoiceAnswers;
   // Runs inside each message box, as a person would look at it before pressing OK.
   std::function<void(const TRecordedMessage&)> WhileShown;
 
   void ShowMessage(TMsgKind kind, const QString& title, const QString& text) override;
   std::optional<QString> OpenFile(const TFileDialogSettings& settings) override;
   std::optional<QString> SaveFile(const TFileDialogSettings& settings) override;
+  std::optional<int> ChooseItem(const TChoiceSettings& settings) override;
   void ShowException(const QString& text) override;
 
   // Every message and exception text, in order, for compact assertions.

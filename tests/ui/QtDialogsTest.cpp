@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -172,6 +175,49 @@ TEST(QtDialogs, FileDialogsReturnTheChosenFileOrNothing) {
 
   WhenShown<QFileDialog>([](QFileDialog& d) { d.reject(); });
   EXPECT_EQ(dialogs.SaveFile(Settings("Save backup")), std::nullopt);
+}
+
+TEST(QtDialogs, AChoiceShowsItsTextItemsAndButtonsAndReturnsTheChosenItemOrNothing) {
+  const TChoiceSettings settings{
+      QStringLiteral("Link COM4"),
+      QStringLiteral("COM4 stands for /dev/ttyS3, which does not exist.\nUSB serial cables were found. Choose the "
+                     "phone's, and COM4 will be linked to it.\nThe link is kept as ~/.config/zarvo/ports/COM4."),
+      {QStringLiteral("usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0 (/dev/ttyUSB0, USB serial adapter)"),
+       QStringLiteral("/dev/ttyACM0 (USB modem-class device)")},
+      QStringLiteral("&Link")};
+  struct TCase {
+    const char* Name;
+    int Row;         // chosen before the button, -1 for Cancel
+    std::optional<int> Expected;
+  };
+  const TCase cases[] = {{"the first as offered", 0, 0}, {"the second", 1, 1}, {"Cancel", -1, std::nullopt}};
+  TQtDialogs dialogs;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    QString title, text;
+    QStringList buttons;
+    int firstRow = -1;
+    WhenShown<QDialog>([&](QDialog& d) {
+      title = d.windowTitle();
+      text = d.findChild<QLabel*>()->text();
+      auto* list = d.findChild<QListWidget*>();
+      firstRow = list->currentRow();
+      for (QAbstractButton* b : d.findChild<QDialogButtonBox*>()->buttons()) buttons << b->text();
+      if (c.Row < 0) {
+        d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+        return;
+      }
+      list->setCurrentRow(c.Row);
+      for (QAbstractButton* b : d.findChild<QDialogButtonBox*>()->buttons())
+        if (d.findChild<QDialogButtonBox*>()->buttonRole(b) == QDialogButtonBox::AcceptRole) b->click();
+    });
+    EXPECT_EQ(dialogs.ChooseItem(settings), c.Expected);
+    EXPECT_EQ(title, settings.Title);
+    EXPECT_EQ(text, settings.Text);
+    EXPECT_EQ(firstRow, 0);
+    EXPECT_TRUE(buttons.contains(QStringLiteral("&Link"))) << buttons.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(buttons.size(), 2);
+  }
 }
 
 }  // namespace

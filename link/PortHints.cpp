@@ -1,0 +1,166 @@
+#include "PortHints.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <iterator>
+
+#include "PortMap.h"
+
+namespace {
+
+// By kind, in TDeviceKind's order.
+constexpr const char* kKindTexts[] = {
+    "no such device",     "serial port", "no UART behind it", "USB serial adapter",
+    "USB modem-class device", "pseudo-terminal", "not a serial port"};
+
+static_assert(std::size(kKindTexts) == static_cast<std::size_t>(TDeviceKind::Other) + 1);
+
+const char* KindText(TDeviceKind kind) { return kKindTexts[static_cast<int>(kind)]; }
+
+// Kinds that say what is missing rather than what is there.
+bool IsAbsence(TDeviceKind kind) { return kind == TDeviceKind::Missing || kind == TDeviceKind::NoUart; }
+
+// The port folder as a user types it: "~/.config/zarvo/ports".
+std::string FolderForUser() {
+  const std::string folder = PortFolder();
+  const char* home = std::getenv("HOME");
+  if (home && *home && folder.rfind(std::string(home) + "/", 0) == 0)
+    return "~" + folder.substr(std::string(home).size());
+  return folder;
+}
+
+std::string ListFound(const std::vector<TFoundDevice>& cables) {
+  std::string list;
+  for (const TFoundDevice& d : cables) list += (list.empty() ? "" : ", ") + DescribeFound(d);
+  return list;
+}
+
+std::string HowToLink(const std::string& name, const std::vector<TFoundDevice>& cables) {
+  const std::string folder = FolderForUser();
+  return std::string(cables.size() == 1 ? "To link " + name + " to it: " : "To link " + name + " to the first: ") +
+         "mkdir -p " + folder + " && ln -sfn " + LinkTargetFor(cables.front()) + " " + folder + "/" + name;
+}
+
+std::string PlugItIn() { return "No serial cable was found: plug it in, then press Read again."; }
+
+// Nothing behind the name and no cable to go to.
+std::string NothingThere(const TPortTarget& t) {
+  return (t.Kind == TDeviceKind::NoUart ? t.Device + " has no UART behind it. " : std::string()) + PlugItIn();
+}
+
+std::string MayBeOn(const TPortTarget& t, const std::vector<TFoundDevice>& cables) {
+  return (cables.size() == 1 ? "The phone may be on " : "The phone may be on one of these: ") + ListFound(cables) +
+         ". " + HowToLink(t.Name, cables);
+}
+
+std::string GoneLink(const TPortTarget& t, const std::vector<TFoundDevice>& cables) {
+  const std::string target = t.LinkTarget.empty() ? t.Device : t.LinkTarget;
+  std::string text = "The device that " + t.Name + " is linked to, " + target + ", is gone. ";
+  if (cables.empty()) return text + PlugItIn();
+  return text + "Serial devices found now: " + ListFound(cables) + ". " + HowToLink(t.Name, cables);
+}
+
+std::string NotAllowed(const TPortTarget& t) {
+  const std::optional<TDeviceGroup> group = DeviceGroup(t.Device);
+  if (group && !group->MayReadWrite)
+    return "Only the owner of " + t.Device + " may use it, not its group " + group->Name +
+           ": a udev rule giving it to the group dialout (GROUP=\"dialout\", MODE=\"0660\") makes it usable.";
+  const std::string name = group ? group->Name : std::string("dialout");
+  return t.Device + " belongs to the group " + name + "; add yourself to the group " + name +
+         ": sudo adduser $USER " + name + ", then log in again.";
+}
+
+std::string LeaveTheCableAlone(const TPortTarget& t) {
+  std::string kernel = std::filesystem::path(t.Device).filename().string();
+  while (!kernel.empty() && kernel.back() >= '0' && kernel.back() <= '9') kernel.pop_back();
+  if (kernel.rfind("tty", 0) != 0) kernel = "ttyUSB";
+  return "To make ModemManager leave the cable alone, give it the udev property ID_MM_DEVICE_IGNORE, e.g. with "
+         "the line SUBSYSTEM==\"tty\", KERNEL==\"" + kernel +
+         "*\", ENV{ID_MM_DEVICE_IGNORE}=\"1\" in /etc/udev/rules.d/99-zarvo.rules, then plug the cable in again; "
+         "or stop the service: sudo systemctl stop ModemManager.";
+}
+
+std::string Busy(const TPortTarget& t) {
+  if (const std::optional<THolder> holder = FindHolder(t.Device)) {
+    std::string text = t.Device + " is held by " + holder->Name + " (pid " + std::to_string(holder->Pid) + ").";
+    if (holder->Name == "ModemManager") return text + " " + LeaveTheCableAlone(t);
+    return text + " Close that program, then press Read again.";
+  }
+  return "Another program holds " + t.Device +
+         ". ModemManager is a common one: it probes USB serial cables that look like modems, and a phone is one. " +
+         LeaveTheCableAlone(t);
+}
+
+}  // namespace
+
+std::string DescribePortTarget(const TPortTarget& t) {
+  const std::string shown = t.OwnLink && !t.LinkTarget.empty() ? t.LinkTarget : t.Path;
+  std::string text = IsAbsence(t.Kind) ? shown + ": " + KindText(t.Kind) : shown + " (" + KindText(t.Kind) + ")";
+  if (t.OwnLink) text += ", linked in " + FolderForUser();
+  return text;
+}
+
+std::string OpeningLogLine(const TPortTarget& t) {
+  const std::string shown = t.OwnLink && !t.LinkTarget.empty() ? t.LinkTarget : t.Path;
+  std::string line = "Opening " + t.Name + ": " + DescribePortTarget(t);
+  if (t.Device != shown && t.Kind != TDeviceKind::Missing) line += "; device " + t.Device;
+  return line;
+}
+
+std::string DescribeFound(const TFoundDevice& d) { return d.Path + " (" + KindText(d.Kind) + ")"; }
+
+std::string LinkTargetFor(const TFoundDevice& d) { return d.ById.empty() ? d.Path : d.ById; }
+
+bool ShouldOfferLink(const TPortTarget& t, const std::vector<TFoundDevice>& cables) {
+  return t.IsComPort() && IsAbsence(t.Kind) && !cables.empty();
+}
+
+TLinkOffer LinkOffer(const TPortTarget& t, const std::vector<TFoundDevice>& cables) {
+  TLinkOffer offer;
+  offer.Title = "Link " + t.Name;
+  const std::string why = t.Kind == TDeviceKind::Missing ? "which does not exist" : "which has no UART behind it";
+  offer.Text = t.Name + " stands for " + t.Path + ", " + why + ".\n" +
+               (cables.size() == 1 ? "A USB serial cable was found. Link " + t.Name + " to it?"
+                                   : "USB serial cables were found. Choose the phone's, and " + t.Name +
+                                         " will be linked to it.") +
+               "\nThe link is kept as " + FolderForUser() + "/" + t.Name + ".";
+  for (const TFoundDevice& d : cables)
+    offer.Choices.push_back(d.ById.empty() ? DescribeFound(d)
+                                           : std::filesystem::path(d.ById).filename().string() + " (" + d.Path +
+                                                 ", " + KindText(d.Kind) + ")");
+  offer.AcceptCaption = "&Link";
+  return offer;
+}
+
+std::string LinkedLogLine(const TPortTarget& t, const std::string& linkTarget) {
+  return "Linked " + t.Name + " to " + linkTarget + " in " + FolderForUser();
+}
+
+std::string OpenFailureHint(const TPortTarget& t, int error, const std::vector<TFoundDevice>& cables) {
+  switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+      if (t.OwnLink) return GoneLink(t, cables);
+      return cables.empty() ? NothingThere(t) : MayBeOn(t, cables);
+    case EACCES:
+    case EPERM:
+      return NotAllowed(t);
+    case EBUSY:
+      return Busy(t);
+    default:
+      if (t.Kind != TDeviceKind::NoUart) return {};
+      return cables.empty() ? NothingThere(t) : t.Device + " has no UART behind it. " + MayBeOn(t, cables);
+  }
+}
+
+std::string OpenFailureHint(const std::string& formattedName, const std::string& path, int error) {
+  return OpenFailureHint(ProbePortPath(formattedName, path), error, UsbSerialDevices());
+}
+
+std::string IdentityTimeoutHint(const TPortTarget& t, const std::vector<TFoundDevice>& cables) {
+  if (!t.IsComPort()) return {};
+  if (!cables.empty()) return MayBeOn(t, cables);
+  return IsAbsence(t.Kind) ? NothingThere(t) : std::string();
+}
