@@ -160,7 +160,9 @@ TDynamicCharArray BuildRingToneRecord(const TRingTone& ringTone) {
   }
   if (parts.size() > 1 && parts.back().empty()) parts.pop_back();  // "0," and a final comma
   const std::int32_t n = StrToInt(parts.front());
-  const std::string quoted = "\"" + Latin1ToUtf8(ringTone.Name) + "\"";
+  std::string quoted = "\"";
+  quoted += Latin1ToUtf8(ringTone.Name);
+  quoted += '"';
   if (n < 0 || n > kMaxPairs)
     throw std::runtime_error("Ring tone " + quoted + " has " + std::to_string(n) +
                              " value pairs; the phone takes 0 to 255.");

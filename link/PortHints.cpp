@@ -25,14 +25,20 @@ bool IsAbsence(TDeviceKind kind) { return kind == TDeviceKind::Missing || kind =
 std::string FolderForUser() {
   const std::string folder = PortFolder();
   const char* home = std::getenv("HOME");
-  if (home && *home && folder.rfind(std::string(home) + "/", 0) == 0)
-    return "~" + folder.substr(std::string(home).size());
+  if (home && *home && folder.rfind(std::string(home) + "/", 0) == 0) {
+    std::string shortened = "~";
+    shortened += folder.substr(std::string(home).size());
+    return shortened;
+  }
   return folder;
 }
 
 std::string ListFound(const std::vector<TFoundDevice>& cables) {
   std::string list;
-  for (const TFoundDevice& d : cables) list += (list.empty() ? "" : ", ") + DescribeFound(d);
+  for (const TFoundDevice& d : cables) {
+    if (!list.empty()) list += ", ";
+    list += DescribeFound(d);
+  }
   return list;
 }
 
