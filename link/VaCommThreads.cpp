@@ -290,22 +290,16 @@ TVaCommWriteThread::TQueueResult TVaCommWriteThread::Queue(const void* bytes, st
   if (lineGone_) return qrLineGone;
   const auto* data = static_cast<const unsigned char*>(bytes);
   std::size_t appended = 0;  // this call's bytes at the end of the buffer
-  if (writeThrough && buffer_.Size == 0 && !stopped_) {
-    // An empty buffer means no write is in flight (bytes leave it only once written).
-    // A failure here is left to the thread: the bytes are queued and it retries and
-    // reports as for any write.
-    const ssize_t written = session_->Device.Write(data, n);
-    if (written > 0) {
-      data += written;
-      n -= static_cast<std::size_t>(written);
-    }
-  }
   while (n > 0) {
-    if (buffer_.Size == buffer_.Capacity()) {
-      // Each wait has its own limit: a line that keeps taking bytes is never refused.
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Wait until the buffer takes the rest whole, or a buffer's worth of it: parts of a
+    // few bytes each would cost a wake-up of both threads apiece. The limit counts from
+    // the line's last progress, so a line that keeps taking bytes is never refused.
+    const std::size_t want = std::min(n, buffer_.Capacity());
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (buffer_.Capacity() - buffer_.Size < want) {
+      const std::size_t before = buffer_.Size;
       if (!roomFreed_.wait_until(lock, deadline,
-                                 [&] { return buffer_.Size < buffer_.Capacity() || lineGone_ || stopped_; })) {
+                                 [&] { return buffer_.Size < before || lineGone_ || stopped_; })) {
         // A refused write leaves nothing of itself behind that the line has not taken:
         // its parts still queued, and not in flight, are taken back.
         const std::size_t queued = std::min(appended, buffer_.Size);
@@ -313,6 +307,19 @@ TVaCommWriteThread::TQueueResult TVaCommWriteThread::Queue(const void* bytes, st
         return qrNoRoom;
       }
       if (lineGone_ || stopped_) return qrLineGone;
+      deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    }
+    if (writeThrough && buffer_.Size == 0 && !stopped_) {
+      // An empty buffer means no write is in flight (bytes leave it only once written).
+      // A failure here is left to the thread: the bytes are queued and it retries and
+      // reports as for any write.
+      appended = 0;
+      const ssize_t written = session_->Device.Write(data, n);
+      if (written > 0) {
+        data += written;
+        n -= static_cast<std::size_t>(written);
+      }
+      if (n == 0) break;
     }
     const std::size_t part = std::min(n, buffer_.Capacity() - buffer_.Size);
     buffer_.Append(data, part);
