@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "AppException.h"
 #include "DateNumber.h"
 
 #ifndef ZARVO_VERSION
@@ -29,23 +30,8 @@ bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 // Dropped: C0 controls but tab, DEL, and the C1 controls of ISO-8859-1.
 bool IsDropped(unsigned char c) { return (c < 0x20 && c != '\t') || (c >= 0x7F && c <= 0x9F); }
 
-void AppendUtf8(std::string& out, unsigned char c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 bool IsError(const std::string& field) { return field == ErrorFieldText; }
 
-// A date-time number that is set and lies within 0001-01-01 .. 9999-12-31.
-bool DateSet(TDateTime value) {
-  if (value == 0 || !std::isfinite(value)) return false;
-  const double whole = std::trunc(value);
-  return whole >= -693593.0 && whole <= 2958465.0;
-}
 
 struct TStamp {
   int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
@@ -174,6 +160,12 @@ std::string LeftOutText(int n) { return Plural(n, "field", "fields") + " left ou
 
 }  // namespace
 
+bool DateSet(TDateTime value) {
+  if (value == 0 || !std::isfinite(value)) return false;
+  const double whole = std::trunc(value);
+  return whole >= -693593.0 && whole <= 2958465.0;
+}
+
 std::string EscapeText(std::string_view latin1) {
   std::string out;
   out.reserve(latin1.size() + latin1.size() / 8);
@@ -189,7 +181,7 @@ std::string EscapeText(std::string_view latin1) {
       case ',': out += "\\,"; break;
       case ';': out += "\\;"; break;
       default:
-        if (!IsDropped(static_cast<unsigned char>(c))) AppendUtf8(out, static_cast<unsigned char>(c));
+        if (!IsDropped(static_cast<unsigned char>(c))) AppendLatin1AsUtf8(out, c);
         break;
     }
   }

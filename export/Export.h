@@ -48,5 +48,8 @@ std::string EscapeText(std::string_view latin1);
 // with CR LF to out.
 void AppendFolded(std::string& out, std::string_view line);
 
+// A date-time number that is set and lies within 0001-01-01 .. 9999-12-31.
+bool DateSet(TDateTime value);
+
 // "urn:uuid:" and the name-based (version 5, SHA-1) UUID of name.
 std::string NameBasedUrn(std::string_view name);

@@ -7,9 +7,11 @@
 #include <map>
 #include <stdexcept>
 
+#include "AppException.h"
 #include "AtomicFile.h"
 #include "BackupFile.h"
 #include "DateNumber.h"
+#include "Export.h"
 #include "VObjectParser.h"
 
 namespace {
@@ -31,11 +33,8 @@ std::string Readable(std::string_view latin1) {
     } else if (c == '\t') {
       out += ' ';
     } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
     } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      AppendLatin1AsUtf8(out, static_cast<char>(c));
     }
   }
   return out;
@@ -47,11 +46,6 @@ std::string NameText(const std::string& latin1) {
   return name.empty() ? "(no name)" : name;
 }
 
-bool DateSet(TDateTime value) {
-  if (value == 0 || !std::isfinite(value)) return false;
-  const double whole = std::trunc(value);
-  return whole >= -693593.0 && whole <= 2958465.0;
-}
 
 std::string Padded(int value, int width) {
   std::string s = std::to_string(value);

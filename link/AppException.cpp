@@ -11,15 +11,7 @@ TExceptionReporter gReporter;
 std::string Latin1ToUtf8(std::string_view text) {
   std::string utf8;
   utf8.reserve(text.size());
-  for (const char c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x80) {
-      utf8 += c;
-    } else {
-      utf8 += static_cast<char>(0xC0 | (b >> 6));
-      utf8 += static_cast<char>(0x80 | (b & 0x3F));
-    }
-  }
+  for (const char c : text) AppendLatin1AsUtf8(utf8, c);
   return utf8;
 }
 

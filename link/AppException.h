@@ -23,6 +23,17 @@ TExceptionReporter SetExceptionReporter(TExceptionReporter reporter);
 // ISO-8859-1 text (a name from the phone, a value from a backup) for an exception's text.
 std::string Latin1ToUtf8(std::string_view text);
 
+// One ISO-8859-1 character appended to out as UTF-8 (the export's texts use it too).
+inline void AppendLatin1AsUtf8(std::string& out, char c) {
+  const auto b = static_cast<unsigned char>(c);
+  if (b < 0x80) {
+    out += c;
+  } else {
+    out += static_cast<char>(0xC0 | (b >> 6));
+    out += static_cast<char>(0x80 | (b & 0x3F));
+  }
+}
+
 // Shows the text of the exception being handled; call only inside a catch block.
 void ReportCurrentException() noexcept;
 
