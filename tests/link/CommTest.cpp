@@ -209,6 +209,18 @@ TEST_F(CommTest, ClosedPortReadsAndWritesNothing) {
 
 TEST_F(CommTest, WritesOfAnyLengthGoThroughAndFailOnlyOnALineThatTakesNothing) {
   comm.Buffers().SetWriteTimeout(200);
+  // A buffer of no bytes never has room: a write fails after WriteTimeout, sending nothing.
+  comm.Buffers().SetWriteSize(0);
+  comm.Open();
+  auto start = TClock::now();
+  EXPECT_EQ(Message([&] { comm.WriteString("AT\r"); }), msgBufferFull);
+  EXPECT_GE(MsSince(start), 190);
+  peer.Drain(50);
+  EXPECT_EQ(peer.Take(), "");
+  comm.Close();
+  closes = 0;
+  comm.Buffers().SetWriteSize(1024);
+
   comm.Open();
   // An idle line takes the buffer's size and more at once.
   for (const int n : {1024, 1025}) {
@@ -227,7 +239,7 @@ TEST_F(CommTest, WritesOfAnyLengthGoThroughAndFailOnlyOnALineThatTakesNothing) {
     while (p.Received().size() < text.size() && p.ReceiveTotal(p.Received().size() + 1, 2000))
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
   });
-  auto start = TClock::now();
+  start = TClock::now();
   EXPECT_TRUE(comm.WriteString(text));
   EXPECT_GT(MsSince(start), 200);
   peer.Join();
