@@ -196,6 +196,7 @@ TEST_F(PortFinding, EveryFailureSaysWhatToDo) {
     std::function<std::vector<std::string>()> HintHas;
   };
   std::unique_ptr<THolderProcess> holder;
+  std::vector<std::unique_ptr<TEnv>> env;
   std::string groupName;
   const std::vector<TCase> cases = {
       {"no serial device at all", [] {}, false,
@@ -220,6 +221,19 @@ TEST_F(PortFinding, EveryFailureSaysWhatToDo) {
        [&] {
          return std::vector<std::string>{"The phone may be on " + usb0 + " (USB serial adapter). To link COM4 to it: "
                                          "mkdir -p " + Folder() + " && ln -sfn " + usb0 + " " + Link(4)};
+       }},
+      {"a port folder with a blank and a quote, below the home folder",
+       [&] {
+         tree.KernelTty("ttyS3");
+         tree.KernelTty("ttyUSB0");
+         tree.Node("ttyUSB0");
+         env.push_back(std::make_unique<TEnv>("HOME", "/tmp/my home"));
+         env.push_back(std::make_unique<TEnv>("XDG_CONFIG_HOME", "/tmp/my home/it's mine"));
+       },
+       true, [] { return std::string(TAtExchange::msgTimeout); },
+       [&] {
+         return std::vector<std::string>{"mkdir -p ~/'it'\\''s mine/zarvo/ports' && ln -sfn " + usb0 +
+                                         " ~/'it'\\''s mine/zarvo/ports/COM4"};
        }},
       {"a dangling link",
        [&] {
@@ -326,6 +340,7 @@ TEST_F(PortFinding, EveryFailureSaysWhatToDo) {
 
     // Back to an empty tree and no link.
     holder.reset();
+    env.clear();
     RestoreSerialSysCalls();
     phone.reset();
     fs::remove(Link(4));
