@@ -41,6 +41,7 @@ class TFakeTree {
   TFakeTree(const TFakeTree&) = delete;
   TFakeTree& operator=(const TFakeTree&) = delete;
 
+  std::string Root() const { return root_; }
   std::string Dev(const std::string& name) const { return root_ + "/dev/" + name; }
   // The kernel knows a terminal of this name; a ttyS gets its UART type (0: none).
   void KernelTty(const std::string& name, const char* type = "4") const {
@@ -348,6 +349,46 @@ TEST_F(PortFinding, EveryFailureSaysWhatToDo) {
       fs::remove(tree.Dev(name));
       fs::remove_all(fs::path(tree.Dev(name)).parent_path().parent_path() / "sys/class/tty" / name);
     }
+  }
+}
+
+// The holder search over fake process tables: only entries that are process numbers, only
+// descriptor links whose text is the device, and no exception whatever the names.
+TEST_F(PortFinding, TheHolderIsFoundByItsDescriptorLinksAlone) {
+  const std::string node = tree.Node("ttyUSB0"), real = fs::canonical(node).string();
+  const std::string byId = tree.ById("usb-Cable-if00-port0", "ttyUSB0");
+  struct TProcess {
+    const char* Entry;
+    const char* Name;
+    std::vector<std::string> Links;
+  };
+  struct TCase {
+    const char* What;
+    std::string Device;
+    std::vector<TProcess> Processes;
+    std::string Holder;  // "name pid", "" for none
+  };
+  const TCase cases[] = {
+      {"odd entries, other files", node,
+       {{"99999999999", "big", {real}}, {"12ab", "odd", {real}}, {"0300", "zero", {real}},
+        {"300", "sh", {"pipe:[4711]", "/net/hung/file", real + " (deleted)"}}}, ""},
+      {"the holder after others", node,
+       {{"4294967296", "big", {real}}, {"300", "sh", {"socket:[1]"}}, {"301", "minicom", {"/dev/null", real}}},
+       "minicom 301"},
+      {"the device named by its by-id link", byId, {{"302", "picocom", {real}}}, "picocom 302"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    const std::string proc = tree.Root() + "/proc" + std::to_string(&c - cases);
+    for (const TProcess& p : c.Processes) {
+      const std::string dir = proc + "/" + p.Entry;
+      fs::create_directories(dir + "/fd");
+      std::ofstream(dir + "/comm") << p.Name << "\n";
+      for (std::size_t fd = 0; fd < p.Links.size(); ++fd) fs::create_symlink(p.Links[fd], dir + "/fd/" + std::to_string(fd));
+    }
+    ProbeRoots().Proc = proc;
+    const std::optional<THolder> holder = FindHolder(c.Device);
+    EXPECT_EQ(holder ? holder->Name + " " + std::to_string(holder->Pid) : "", c.Holder);
   }
 }
 
