@@ -102,13 +102,16 @@ TExportCase EveryField() {
   TEvent yearly = Event(Date(1899, 12, 29), 0, "", rkYearly, 0);
   TEvent errorText = Event(may1, 0, ErrorFieldText, rkWeekly, Date(2024, 12, 31));
   TEvent noStart = Event(0, Time(9, 0), "no start");
+  TEvent longTitle = Event(may1, 0, "Yearly with end: the roof, the gutters, the windows and   cellar door",
+                           rkYearly, Date(2030, 5, 1));
+  longTitle.AlarmDate = may1;
+  yearly.AlarmDate = yearly.StartDate;  // a reminder without a title
   l.Events = {dentist, daily, weekly, twoWeeks, yearly, errorText, noStart,
               Event(may1, 0, "daily forever", rkDaily, RepeatForever),
-              Event(may1, 0, "two weeks, no end", rkEveryTwoWeeks, 0),
-              Event(may1, 0, "yearly with end", rkYearly, Date(2030, 5, 1))};
+              Event(may1, 0, "two weeks, no end", rkEveryTwoWeeks, 0), longTitle};
   c.Summaries = {"Dentist, Dr. Wei\u00df; room 3", std::string(60, 'x'), "lunch", "Team", "", "",
-                 "daily forever", "two weeks, no end", "yearly with end"};
-  c.Triggers = {-900, 3600, std::nullopt, -86400, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+                 "daily forever", "two weeks, no end", "Yearly with end: the roof, the gutters, the windows and"};
+  c.Triggers = {-900, 3600, std::nullopt, -86400, 0, std::nullopt, std::nullopt, std::nullopt, 0};
 
   TRingTone tone;
   tone.Name = "Tune";

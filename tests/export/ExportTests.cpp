@@ -125,7 +125,9 @@ void ExpectCalendar(const TExportCase& c, const std::string& text) {
     ASSERT_EQ(alarm != nullptr, x.Trigger.has_value());
     if (alarm) {
       EXPECT_EQ(icalproperty_get_action(icalcomponent_get_first_property(alarm, ICAL_ACTION_PROPERTY)),
-                ICAL_ACTION_AUDIO);
+                ICAL_ACTION_DISPLAY);
+      icalproperty* shown = icalcomponent_get_first_property(alarm, ICAL_DESCRIPTION_PROPERTY);
+      EXPECT_EQ(shown ? icalproperty_get_description(shown) : "(none)", std::string(summary ? summary : "Reminder"));
       const icaltriggertype trigger =
           icalproperty_get_trigger(icalcomponent_get_first_property(alarm, ICAL_TRIGGER_PROPERTY));
       // As a whole: libical's own sum of the parts is an int, too small for centuries.
