@@ -151,19 +151,28 @@ std::string SummaryOf(const std::string& title) {
   return summary;
 }
 
-// The lines of one entry, unfolded, and the UID made from them: the kind, every line
-// and the ordinal among entries whose lines are all the same.
+// The UIDs of one file. An entry with the phone's identifier keeps its UID when it is
+// edited on the phone: the UID is made from the kind, the identifier and the entry's name
+// (a contact's stored name, an event's title), so that an identifier the phone gives a
+// new entry after a delete makes a new UID rather than taking over the deleted one's. An
+// entry without an identifier (below 0: it never came from a phone) gets its UID from all
+// its lines. Equal keys within the file are told apart by their ordinal.
 class TEntryUids {
  public:
-  std::string Next(std::string_view kind, const std::vector<std::string>& lines) {
-    std::string name(kind);
-    for (const std::string& line : lines) {
-      name += '\n';
-      name += line;
+  std::string Next(std::string_view kind, std::int32_t identifier, const std::string& name,
+                   const std::vector<std::string>& lines) {
+    std::string key(kind);
+    if (identifier >= 0) {
+      key += "\nidentifier " + std::to_string(identifier) + "\n" + name;
+    } else {
+      for (const std::string& line : lines) {
+        key += '\n';
+        key += line;
+      }
     }
-    const int ordinal = seen_[name]++;
-    name += "\n#" + std::to_string(ordinal);
-    return "UID:" + NameBasedUrn(name);
+    const int ordinal = seen_[key]++;
+    key += "\n#" + std::to_string(ordinal);
+    return "UID:" + NameBasedUrn(key);
   }
 
  private:
@@ -321,7 +330,7 @@ TExportText ExportContacts(const TEntryLists& lists) {
       }
     }
 
-    const std::string uid = uids.Next("VCARD", lines);
+    const std::string uid = uids.Next("VCARD", c.UID, c.Name, lines);
     AppendFolded(result.Text, "BEGIN:VCARD");
     AppendFolded(result.Text, "VERSION:3.0");
     AppendFolded(result.Text, kProdId);
@@ -390,7 +399,7 @@ TExportText ExportCalendar(const TEntryLists& lists, const QDateTime& stamp) {
       lines.push_back("END:VALARM");
     }
 
-    const std::string uid = uids.Next("VEVENT", lines);
+    const std::string uid = uids.Next("VEVENT", e.UID, title, lines);
     AppendFolded(events, "BEGIN:VEVENT");
     AppendFolded(events, uid);
     AppendFolded(events, dtstamp);

@@ -82,6 +82,12 @@ TExportCase EveryField() {
   given.Street = "x\r\ny";
   given.Country = "a;b";
   given.Note = std::string(100, '\xFC');  // folded between characters, never inside one
+  // The phone's identifiers: one of them given to two contacts, none for one.
+  full.UID = family.UID = 5;
+  more.UID = 6;
+  noName.UID = -1;
+  errorName.UID = 8;
+  given.UID = 9;
   l.Contacts = {full, more, family, noName, errorName, given};
   c.FormattedNames = {"J\u00fcrgen M\u00fcller", "John Doe", "Solo", "+49 30 1234", "a@b.example", "Anna"};
 
@@ -105,6 +111,11 @@ TExportCase EveryField() {
   TEvent longTitle = Event(may1, 0, "Yearly with end: the roof, the gutters, the windows and   cellar door",
                            rkYearly, Date(2030, 5, 1));
   longTitle.AlarmDate = may1;
+  // Two events under one identifier; none for one; two of one identifier with no title.
+  dentist.UID = 100;
+  daily.UID = weekly.UID = 101;
+  twoWeeks.UID = -1;
+  yearly.UID = errorText.UID = 104;
   yearly.AlarmDate = yearly.StartDate;  // a reminder without a title
   l.Events = {dentist, daily, weekly, twoWeeks, yearly, errorText, noStart,
               Event(may1, 0, "daily forever", rkDaily, RepeatForever),
