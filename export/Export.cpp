@@ -18,6 +18,8 @@ namespace {
 
 constexpr std::size_t kMaxLineOctets = 75;
 constexpr std::size_t kSummaryCharacters = 60;
+// What a reminder of an event without a title shows.
+constexpr const char* kReminderText = "Reminder";
 constexpr const char* kProdId = "PRODID:-//ZARVO//zarvo-export " ZARVO_VERSION "//EN";
 
 // Our own namespace for the name-based UIDs, so that they never collide with another
@@ -120,32 +122,57 @@ std::string Trimmed(const std::string& s) {
   return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-// The first non-empty line of a description, at most 60 characters (one byte each).
-std::string SummaryOf(const std::string& description) {
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The first line of a description that is not blank, without blanks at either end: the
+// event's title.
+std::string TitleOf(const std::string& description) {
   std::size_t start = 0;
   while (start < description.size()) {
     std::size_t end = start;
     while (end < description.size() && !IsLineBreak(description[end])) ++end;
-    std::string line = Visible(std::string_view(description).substr(start, end - start));
-    if (!Trimmed(line).empty()) return line.substr(0, kSummaryCharacters);
+    const std::string line = Trimmed(Visible(std::string_view(description).substr(start, end - start)));
+    if (!line.empty()) return line;
     start = end + 1;
   }
   return {};
 }
 
-// The lines of one entry, unfolded, and the UID made from them: the kind, every line
-// and the ordinal among entries whose lines are all the same.
+// The title as SUMMARY: at most 60 characters (one byte each), cut at the last blank that
+// keeps it within them, no blank at its end. A first word longer than that is cut at 60:
+// a shortened word says more than no title, and DESCRIPTION keeps the whole.
+std::string SummaryOf(const std::string& title) {
+  if (title.size() <= kSummaryCharacters) return title;
+  std::size_t cut = kSummaryCharacters;
+  while (cut > 0 && !IsBlank(title[cut])) --cut;
+  if (cut == 0) return title.substr(0, kSummaryCharacters);
+  std::string summary = title.substr(0, cut);
+  summary.erase(summary.find_last_not_of(" \t") + 1);
+  return summary;
+}
+
+// The UIDs of one file. An entry with the phone's identifier keeps its UID when it is
+// edited on the phone: the UID is made from the kind, the identifier and the entry's name
+// (a contact's stored name, an event's title), so that an identifier the phone gives a
+// new entry after a delete makes a new UID rather than taking over the deleted one's. An
+// entry without an identifier (below 0: it never came from a phone) gets its UID from all
+// its lines. Equal keys within the file are told apart by their ordinal.
 class TEntryUids {
  public:
-  std::string Next(std::string_view kind, const std::vector<std::string>& lines) {
-    std::string name(kind);
-    for (const std::string& line : lines) {
-      name += '\n';
-      name += line;
+  std::string Next(std::string_view kind, std::int32_t identifier, const std::string& name,
+                   const std::vector<std::string>& lines) {
+    std::string key(kind);
+    if (identifier >= 0) {
+      key += "\nidentifier " + std::to_string(identifier) + "\n" + name;
+    } else {
+      for (const std::string& line : lines) {
+        key += '\n';
+        key += line;
+      }
     }
-    const int ordinal = seen_[name]++;
-    name += "\n#" + std::to_string(ordinal);
-    return "UID:" + NameBasedUrn(name);
+    const int ordinal = seen_[key]++;
+    key += "\n#" + std::to_string(ordinal);
+    return "UID:" + NameBasedUrn(key);
   }
 
  private:
@@ -303,7 +330,7 @@ TExportText ExportContacts(const TEntryLists& lists) {
       }
     }
 
-    const std::string uid = uids.Next("VCARD", lines);
+    const std::string uid = uids.Next("VCARD", c.UID, c.Name, lines);
     AppendFolded(result.Text, "BEGIN:VCARD");
     AppendFolded(result.Text, "VERSION:3.0");
     AppendFolded(result.Text, kProdId);
@@ -340,8 +367,9 @@ TExportText ExportCalendar(const TEntryLists& lists, const QDateTime& stamp) {
       ++result.LeftOut;
       description.clear();
     }
-    const std::string summary = SummaryOf(description);
-    if (!summary.empty()) lines.push_back("SUMMARY:" + EscapeText(summary));
+    const std::string title = TitleOf(description);
+    const std::string summary = EscapeText(SummaryOf(title));
+    if (!summary.empty()) lines.push_back("SUMMARY:" + summary);
     const std::string escaped = EscapeText(description);
     if (!escaped.empty()) lines.push_back("DESCRIPTION:" + escaped);
 
@@ -364,12 +392,14 @@ TExportText ExportCalendar(const TEntryLists& lists, const QDateTime& stamp) {
     if (DateSet(e.AlarmDate)) {
       const TStamp alarm = ToStamp(e.AlarmDate, e.AlarmTime);
       lines.push_back("BEGIN:VALARM");
-      lines.push_back("ACTION:AUDIO");
+      // A reminder that shows the title: many calendars take only these as reminders.
+      lines.push_back("ACTION:DISPLAY");
+      lines.push_back("DESCRIPTION:" + (summary.empty() ? std::string(kReminderText) : summary));
       lines.push_back("TRIGGER:" + DurationText(alarm.Seconds() - start.Seconds()));
       lines.push_back("END:VALARM");
     }
 
-    const std::string uid = uids.Next("VEVENT", lines);
+    const std::string uid = uids.Next("VEVENT", e.UID, title, lines);
     AppendFolded(events, "BEGIN:VEVENT");
     AppendFolded(events, uid);
     AppendFolded(events, dtstamp);

@@ -5,7 +5,9 @@
 // what few programs read any more; these two are what address books and calendars take.
 //
 // Pure functions of the entry lists (and the export time for DTSTAMP): the same lists
-// give the same text and the same UIDs, in the window and on the command line alike.
+// give the same text and the same UIDs, in the window and on the command line alike. An
+// entry's UID is made from its phone identifier and name (a contact's name, an event's
+// title), so that it stays the same when the entry is edited on the phone.
 // They throw nothing but std::bad_alloc.
 
 #include <QDateTime>

@@ -154,6 +154,14 @@ TEntryLists ReadBackupForExport(const QString& fileName) {
   if (lists.vObjects.empty() && (lines.empty() || lines.front() != BackupHeaderFirst))
     throw std::runtime_error(Utf8(fileName) + ": not a backup file");
   FileParsedEntries(lists);
+  // Filing gives groups, contacts and events the UID -1 of entries bound for a phone; the
+  // export keys its UIDs on the identifiers the phone gave them, which the backup holds.
+  std::size_t group = 0, contact = 0, event = 0;
+  for (const TvObject& v : lists.vObjects) {
+    if (v.Kind == vkGroup) lists.Groups[group++].UID = v.UID;
+    if (v.Kind == vkContact) lists.Contacts[contact++].UID = v.UID;
+    if (v.Kind == vkEvent) lists.Events[event++].UID = v.UID;
+  }
   lists.vObjects.clear();
   return lists;
 }

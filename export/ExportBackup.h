@@ -15,7 +15,8 @@
 #include "Entries.h"
 #include "Export.h"
 
-// Reads, parses and files a backup as Load does (regular files of at most 16 MiB only).
+// Reads, parses and files a backup as Load does (regular files of at most 16 MiB only),
+// but groups, contacts and events keep the phone's identifiers that the backup holds.
 // A file with neither the backup header line nor any entry is refused:
 // "<name>: not a backup file".
 TEntryLists ReadBackupForExport(const QString& fileName);

@@ -1,9 +1,12 @@
 #include "PortHints.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
+#include <optional>
+#include <string_view>
 
 #include "PortMap.h"
 
@@ -21,16 +24,42 @@ const char* KindText(TDeviceKind kind) { return kKindTexts[static_cast<int>(kind
 // Kinds that say what is missing rather than what is there.
 bool IsAbsence(TDeviceKind kind) { return kind == TDeviceKind::Missing || kind == TDeviceKind::NoUart; }
 
+// What follows "$HOME/" in path, when path lies there.
+std::optional<std::string> BelowHome(const std::string& path) {
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) return std::nullopt;
+  const std::string prefix = std::string(home) + "/";
+  if (path.rfind(prefix, 0) != 0) return std::nullopt;
+  return path.substr(prefix.size());
+}
+
 // The port folder as a user types it: "~/.config/zarvo/ports".
 std::string FolderForUser() {
   const std::string folder = PortFolder();
-  const char* home = std::getenv("HOME");
-  if (home && *home && folder.rfind(std::string(home) + "/", 0) == 0) {
-    std::string shortened = "~";
-    shortened += folder.substr(std::string(home).size());
-    return shortened;
-  }
-  return folder;
+  const std::optional<std::string> below = BelowHome(folder);
+  return below ? "~/" + *below : folder;
+}
+
+// A path as one word of a POSIX shell command: as it is when it needs no quoting, else in
+// single quotes (a ' as '\'').
+std::string ShellWord(const std::string& path) {
+  constexpr std::string_view kPlain = "_@%+=:,./-";
+  const bool plain = !path.empty() && std::all_of(path.begin(), path.end(), [&](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           kPlain.find(c) != std::string_view::npos;
+  });
+  if (plain) return path;
+  std::string word = "'";
+  for (const char c : path) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+// The port folder, or a path in it, as a shell word; "~/" stays outside the quotes, where
+// the shell still expands it.
+std::string FolderWord(const std::string& inside = {}) {
+  const std::string path = PortFolder() + inside;
+  const std::optional<std::string> below = BelowHome(path);
+  return below ? "~/" + ShellWord(*below) : ShellWord(path);
 }
 
 std::string ListFound(const std::vector<TFoundDevice>& cables) {
@@ -43,9 +72,9 @@ std::string ListFound(const std::vector<TFoundDevice>& cables) {
 }
 
 std::string HowToLink(const std::string& name, const std::vector<TFoundDevice>& cables) {
-  const std::string folder = FolderForUser();
   return std::string(cables.size() == 1 ? "To link " + name + " to it: " : "To link " + name + " to the first: ") +
-         "mkdir -p " + folder + " && ln -sfn " + LinkTargetFor(cables.front()) + " " + folder + "/" + name;
+         "mkdir -p " + FolderWord() + " && ln -sfn " + ShellWord(LinkTargetFor(cables.front())) + " " +
+         FolderWord("/" + name);
 }
 
 std::string PlugItIn() { return "No serial cable was found: plug it in, then press Read again."; }

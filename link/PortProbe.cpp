@@ -6,6 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -100,21 +104,44 @@ std::optional<THolder> LockHolder(const struct stat& device) {
   return std::nullopt;
 }
 
-std::optional<THolder> DescriptorHolder(const struct stat& device) {
+// A process number: a /proc entry of digits that fits a pid; nothing for other names.
+std::optional<int> ProcessNumber(const std::string& name) {
+  if (name.empty() || name[0] == '0') return std::nullopt;
+  int pid = 0;
+  const char* end = name.data() + name.size();
+  const auto [at, error] = std::from_chars(name.data(), end, pid);
+  if (error != std::errc() || at != end) return std::nullopt;
+  return pid;
+}
+
+// The processes' descriptors are told by the text of their /proc links, never by a stat
+// through them: a descriptor on a hung network share would hang the window. The search
+// gives up after this long (a machine with tens of thousands of descriptors).
+constexpr auto kDescriptorBudget = std::chrono::milliseconds(500);
+
+std::optional<THolder> DescriptorHolder(const std::string& device, const struct stat& st) {
+  char resolved[PATH_MAX];
+  if (!::realpath(device.c_str(), resolved)) return std::nullopt;
+  const std::string wanted = resolved;
+  const auto deadline = std::chrono::steady_clock::now() + kDescriptorBudget;
+  const auto late = [&] { return std::chrono::steady_clock::now() >= deadline; };
+
   std::error_code ec;
   std::vector<int> pids;
-  for (fs::directory_iterator it(ProbeRoots().Proc, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      pids.push_back(std::stoi(name));
-  }
+  for (fs::directory_iterator it(ProbeRoots().Proc, ec), end; !ec && it != end; it.increment(ec))
+    if (const std::optional<int> pid = ProcessNumber(it->path().filename().string())) pids.push_back(*pid);
   std::sort(pids.begin(), pids.end());
   for (const int pid : pids) {
+    if (late()) return std::nullopt;
     std::error_code fdError;
     const std::string fds = ProbeRoots().Proc + "/" + std::to_string(pid) + "/fd";
     for (fs::directory_iterator it(fds, fdError), end; !fdError && it != end; it.increment(fdError)) {
-      struct stat st{};
-      if (::stat(it->path().c_str(), &st) == 0 && SameFile(st, device)) return THolder{ProcessName(pid), pid};
+      if (late()) return std::nullopt;
+      // The link's text names the file as the kernel opened it; the device itself, a
+      // local node, is then looked at to be sure that it is still the same file.
+      if (NextHop(it->path().string()) != wanted) continue;
+      struct stat now{};
+      if (::lstat(wanted.c_str(), &now) == 0 && SameFile(now, st)) return THolder{ProcessName(pid), pid};
     }
   }
   return std::nullopt;
@@ -189,5 +216,5 @@ std::optional<THolder> FindHolder(const std::string& device) {
   struct stat st{};
   if (::stat(device.c_str(), &st) != 0) return std::nullopt;
   if (auto holder = LockHolder(st)) return holder;
-  return DescriptorHolder(st);
+  return DescriptorHolder(device, st);
 }

@@ -71,7 +71,8 @@ struct TDeviceGroup {
 std::optional<TDeviceGroup> DeviceGroup(const std::string& device);
 
 // The process that holds a device: the holder of a lock on it (/proc/locks), else a
-// process with the device open among those whose descriptors may be read.
+// process with the device open among those whose descriptors may be read, told by the
+// text of the descriptors' links alone and given up after half a second.
 struct THolder {
   std::string Name;
   int Pid = 0;

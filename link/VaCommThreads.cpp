@@ -294,7 +294,9 @@ TVaCommWriteThread::TQueueResult TVaCommWriteThread::Queue(const void* bytes, st
     // Wait until the buffer takes the rest whole, or a buffer's worth of it: parts of a
     // few bytes each would cost a wake-up of both threads apiece. The limit counts from
     // the line's last progress, so a line that keeps taking bytes is never refused.
-    const std::size_t want = std::min(n, buffer_.Capacity());
+    // A buffer of no bytes never has room for one: its writes wait out the limit and
+    // fail like any other write that finds no room.
+    const std::size_t want = std::min(n, std::max<std::size_t>(buffer_.Capacity(), 1));
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (buffer_.Capacity() - buffer_.Size < want) {
       const std::size_t before = buffer_.Size;

@@ -196,6 +196,7 @@ TEST_F(PortFinding, EveryFailureSaysWhatToDo) {
     std::function<std::vector<std::string>()> HintHas;
   };
   std::unique_ptr<THolderProcess> holder;
+  std::optional<TEnv> config;
   std::string groupName;
   const std::vector<TCase> cases = {
       {"no serial device at all", [] {}, false,
@@ -215,11 +216,13 @@ TEST_F(PortFinding, EveryFailureSaysWhatToDo) {
          tree.KernelTty("ttyS3");
          tree.KernelTty("ttyUSB0");
          tree.Node("ttyUSB0");
+         config.emplace("XDG_CONFIG_HOME", qgetenv("HOME") + "/it's mine");
        },
        true, [] { return std::string(TAtExchange::msgTimeout); },
        [&] {
          return std::vector<std::string>{"The phone may be on " + usb0 + " (USB serial adapter). To link COM4 to it: "
-                                         "mkdir -p " + Folder() + " && ln -sfn " + usb0 + " " + Link(4)};
+                                         "mkdir -p ~/'it'\\''s mine/zarvo/ports' && ln -sfn " + usb0 +
+                                         " ~/'it'\\''s mine/zarvo/ports/COM4"};
        }},
       {"a dangling link",
        [&] {
@@ -326,6 +329,7 @@ TEST_F(PortFinding, EveryFailureSaysWhatToDo) {
 
     // Back to an empty tree and no link.
     holder.reset();
+    config.reset();
     RestoreSerialSysCalls();
     phone.reset();
     fs::remove(Link(4));
@@ -334,6 +338,21 @@ TEST_F(PortFinding, EveryFailureSaysWhatToDo) {
       fs::remove_all(fs::path(tree.Dev(name)).parent_path().parent_path() / "sys/class/tty" / name);
     }
   }
+}
+
+// A fake process table: entries that are no pid (one beyond int) are passed over, and a
+// descriptor is the device's only when its link's text names it.
+TEST_F(PortFinding, TheHolderIsFoundByItsDescriptorLinksAlone) {
+  const std::string node = tree.Node("ttyUSB0"), real = fs::canonical(node).string(), proc = tree.Dev("../proc/");
+  const std::pair<std::string, std::string> links[] = {
+      {"99999999999", real}, {"12ab", real}, {"300", real + " (deleted)"}, {"300", "/net/hung/file"}, {"301", real}};
+  for (std::size_t fd = 0; fd < std::size(links); ++fd) {
+    fs::create_directories(proc + links[fd].first + "/fd");
+    fs::create_symlink(links[fd].second, proc + links[fd].first + "/fd/" + std::to_string(fd));
+  }
+  ProbeRoots().Proc = proc;
+  for (const std::string& device : {node, tree.ById("usb-Cable-if00-port0", "ttyUSB0")})
+    EXPECT_EQ(FindHolder(device).value_or(THolder{}).Pid, 301) << device;
 }
 
 TEST_F(PortFinding, EachPortListEntrySaysWhereItLeads) {

@@ -94,7 +94,7 @@ TExportCase EveryField() {
   TEvent daily = Event(may1, Time(8, 0), std::string(80, 'x') + "\r\nsecond", rkDaily, Date(2024, 6, 30));
   daily.AlarmDate = may1;
   daily.AlarmTime = Time(9, 0);
-  TEvent weekly = Event(may1, Time(12, 0), "\r\n\r\nlunch", rkWeekly, RepeatForever);
+  TEvent weekly = Event(may1, Time(12, 0), "\r\n\r\n" + std::string(58, 'x') + " lunch", rkWeekly, RepeatForever);
   weekly.EndDate = may1;
   weekly.EndTime = Time(11, 0);
   TEvent twoWeeks = Event(may1, 0, "Team", rkEveryTwoWeeks, Date(2025, 1, 1));
@@ -106,7 +106,7 @@ TExportCase EveryField() {
               Event(may1, 0, "daily forever", rkDaily, RepeatForever),
               Event(may1, 0, "two weeks, no end", rkEveryTwoWeeks, 0),
               Event(may1, 0, "yearly with end", rkYearly, Date(2030, 5, 1))};
-  c.Summaries = {"Dentist, Dr. Wei\u00df; room 3", std::string(60, 'x'), "lunch", "Team", "", "",
+  c.Summaries = {"Dentist, Dr. Wei\u00df; room 3", std::string(60, 'x'), std::string(58, 'x'), "Team", "", "",
                  "daily forever", "two weeks, no end", "yearly with end"};
   c.Triggers = {-900, 3600, std::nullopt, -86400, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
 

@@ -202,9 +202,11 @@ TEST_F(CommTest, ClosedPortReadsAndWritesNothing) {
   comm.QueryStatus(errors, stat);
   EXPECT_EQ(errors + stat.Flags + stat.InQue + stat.OutQue, 0u);
 
+  comm.Buffers().SetWriteSize(0);  // a buffer of none, which never has room for a byte
   comm.Open();
   EXPECT_EQ(comm.ReadString(), "");  // open, nothing waiting
   EXPECT_TRUE(comm.WriteString(""));
+  EXPECT_EQ(Message([&] { comm.WriteString("AT\r"); }), msgBufferFull);
 }
 
 TEST_F(CommTest, WritesOfAnyLengthGoThroughAndFailOnlyOnALineThatTakesNothing) {
