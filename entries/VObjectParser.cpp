@@ -157,6 +157,12 @@ class TParser {
  private:
   // The lines the parser has handled or consumed end at i_: is there one more?
   bool HasNextLine() const { return i_ + 1 < lines_.size(); }
+  // Line i begins an entry however it is met: "BEGIN:VCARD" or "BEGIN:VCALENDAR" with a
+  // "VERSION:" line after it.
+  bool BeginsEntryAt(std::size_t i) const {
+    return i + 1 < lines_.size() && (BeginsVCard(lines_[i]) || BeginsVCalendar(lines_[i])) &&
+           SameUpper(std::string_view(lines_[i + 1]).substr(0, 8), "VERSION:");
+  }
   TvObject& Record() { return vObjects_.back(); }
   void AppendRecord();
 
@@ -501,8 +507,9 @@ std::string TParser::JoinContinued(std::string_view value, TJoinForm form) {
     const char mark = current.back();
     if (mark != '=' && !(mark == '\\' && form == TJoinForm::jfAddress)) break;
     joined.pop_back();
-    // A value still continued on the last line of the list ends there, without its mark.
-    if (!HasNextLine()) break;
+    // A value still continued on the last line of the list ends there, without its mark;
+    // so does one cut before the next entry, which must not be taken for its text.
+    if (!HasNextLine() || BeginsEntryAt(i_ + 1)) break;
     if (mark == '\\') joined += "=0D=0A";
     ++i_;
     current = lines_[i_];
@@ -519,7 +526,7 @@ void TParser::VCalendarLoop() {
   insideVCalendar_ = true;
   while (insideVCalendar_ && HasNextLine()) {
     ++i_;
-    if (BeginsVCard(lines_[i_])) {
+    if (BeginsVCard(lines_[i_]) || BeginsEntryAt(i_)) {
       EndMissing(insideVCalendar_, "vCalendar");
       break;
     }
@@ -573,7 +580,7 @@ void TParser::VEventLoop() {
     // The next vEvent, the vCalendar's end or a vCard: this one's END line is missing.
     const bool next = SameUpper(p.Name, "BEGIN") && SameUpper(p.Value, "VEVENT");
     const bool calendarEnd = SameUpper(p.Name, "END") && SameUpper(p.Value, "VCALENDAR");
-    if (next || calendarEnd || BeginsVCard(lines_[i_])) {
+    if (next || calendarEnd || BeginsVCard(lines_[i_]) || BeginsEntryAt(i_)) {
       EndMissing(insideVEvent_, "vEvent");
       break;
     }

@@ -15,8 +15,10 @@
 // begins the next vCard (or, in a vCard, a vCalendar), the next vEvent or the
 // vCalendar's end closes what is open, with a line "Line 0009: vEvent end missing" (and
 // "vCalendar end missing", "vCard end missing") before the line is read for what it
-// is. The continued lines of a value refused for its character set or encoding are
-// skipped with it.
+// is. A value cut where it was to go on (its last line ends in "=") ends before a line
+// "BEGIN:VCARD" or "BEGIN:VCALENDAR" that a "VERSION:" line follows: that is the next
+// entry, which then closes the cut one as above. The continued lines of a value refused
+// for its character set or encoding are skipped with it.
 //
 // Runs on the caller's thread (the window thread in the program), shows nothing, keeps
 // no state between calls and throws nothing but std::bad_alloc; a throwing log function

@@ -163,6 +163,9 @@ TEST(ParserFrame, DamagedBackupLosesNoIntactEntry) {
   refused.Note = "<Error>";
   TvObject refusedEvent = Entry(vkEvent, "", 1);
   refusedEvent.Note = "<Error>";
+  TvObject cut = doe, cutEvent = Entry(vkEvent, "", 1), noted = Entry(vkContact, "");
+  cut.Note = cutEvent.Note = "cut";
+  noted.Note = "aBEGIN:VCARD";
   const TCase cases[] = {
       {"vEvent without END, then the vCalendar's end and a ring tone",
        {"BEGIN:VCALENDAR", "VERSION:1.0", "BEGIN:VEVENT", "UID:1", "END:VCALENDAR", "",
@@ -200,6 +203,16 @@ TEST(ParserFrame, DamagedBackupLosesNoIntactEntry) {
         "END:VEVENT", "BEGIN:VEVENT", "UID:2", "END:VEVENT", "END:VCALENDAR"},
        {refusedEvent, Entry(vkEvent, "", 2)},
        {}},
+      {"note cut before the next vCard",
+       {"BEGIN:VCARD", "N:Doe", "TEL;HOME:1", "NOTE:cut=", "BEGIN:VCARD", "VERSION:2.1", "N:Second", "END:VCARD"},
+       {cut, Entry(vkContact, "Second")},
+       {"Line 0005: vCard end missing"}},
+      {"description cut before the next vCalendar",
+       {"BEGIN:VCALENDAR", "BEGIN:VEVENT", "UID:1", "DESCRIPTION:cut=", "begin:vcalendar", "version:1.0",
+        "BEGIN:VEVENT", "UID:2", "END:VEVENT", "END:VCALENDAR"},
+       {cutEvent, Entry(vkEvent, "", 2)},
+       {"Line 0005: vEvent end missing", "Line 0005: vCalendar end missing"}},
+      {"a BEGIN without VERSION after it is text", {"BEGIN:VCARD", "NOTE:a=", "BEGIN:VCARD", "END:VCARD"}, {noted}, {}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Title);
