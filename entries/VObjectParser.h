@@ -34,7 +34,15 @@
 // appends it to the log (AddLogLine).
 using TParserLog = std::function<void(const std::string& text)>;
 
+// How the records of a parse ended, one flag per record of vObjects: whole when its own
+// END line came, for a vEvent also its vCalendar's; not whole when the list ended first
+// or the next entry closed it.
+struct TParseSummary {
+  std::vector<bool> Whole;
+};
+
 // Empties vObjects and fills it with one TvObject per vCard or vEvent begun, in text
 // order. False, with vObjects empty, for a list of fewer than 3 lines; true otherwise,
-// also when the text held no vObject.
-bool ParseVObjects(const TLines& lines, std::vector<TvObject>& vObjects, const TParserLog& log);
+// also when the text held no vObject. Fills summary when given.
+bool ParseVObjects(const TLines& lines, std::vector<TvObject>& vObjects, const TParserLog& log,
+                   TParseSummary* summary = nullptr);
