@@ -71,9 +71,14 @@ void FrameEntry(std::string_view answer, TAnswerAssembly& state) {
       entry.End = entry.Begin + kPairCountAt + 1 + 4 * static_cast<unsigned char>(answer[entry.Begin + kPairCountAt]);
     return;
   }
-  // Lines end at CR LF, a lone CR or a lone LF, as the read splits them.
+  // Lines as the read splits them: NUL bytes dropped first, then a line ends at CR LF,
+  // a lone CR or a lone LF. So NUL bytes between a CR and its LF make no line of their own.
   while (entry.ScanAt < answer.size()) {
     if (entry.LfMayFollow) {
+      if (answer[entry.ScanAt] == '\0') {
+        ++entry.ScanAt;
+        continue;
+      }
       entry.LfMayFollow = false;
       if (answer[entry.ScanAt] == '\n') ++entry.ScanAt;
       continue;
@@ -81,7 +86,7 @@ void FrameEntry(std::string_view answer, TAnswerAssembly& state) {
     const std::size_t lineEnd = answer.find_first_of("\r\n", entry.ScanAt);
     if (lineEnd == std::string_view::npos) return;
     std::string_view line = answer.substr(entry.ScanAt, lineEnd - entry.ScanAt);
-    std::string withoutNul;  // the read drops NUL bytes before it parses
+    std::string withoutNul;
     if (line.find('\0') != std::string_view::npos) {
       withoutNul.assign(line);
       std::erase(withoutNul, '\0');

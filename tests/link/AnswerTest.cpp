@@ -112,6 +112,8 @@ TEST(AtAnswer, FetchedEntriesEndWhereTheirFramingSays) {
        "ERROR=\r\n+CME ERROR: 3=\r\n>=\r\nEND:VCALENDAR\r\nEND:VCARD\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
        true},
       {"ring tone", "AT+C#SGET=9,3\r\n", record, true},
+      {"NUL bytes between CR and LF", "AT+C#SGET=0,5\r\n",
+       std::string("BEGIN:VCARD\r\nNOTE:=\r\0\0\nEND:VCARD\r\nOK\r\nEND:VCARD\r\n", 49), true},
       {"vCard without its end", "AT+C#SGET=0,5\r\n", "BEGIN:VCARD\r\nNOTE:=\r\nOK\r\nN:Doe", false},
       {"short ring tone record", "AT+C#SGET=9,3\r\n", record.substr(0, 60), false},
   };
