@@ -13,7 +13,7 @@
 // entry's own framing gives counts as a result code: the first "END:VCARD" or
 // "END:VCALENDAR" line that does not continue a value, or 48 + 4n bytes of a ring tone
 // record. An entry whose framing never comes is taken as complete once the answer ends
-// in CR LF "OK" CR LF and nothing more arrives for a while (the exchange's part).
+// in CR LF "OK" CR LF and nothing more arrives for the answer time-out (the exchange's part).
 
 #include <cstddef>
 #include <optional>
