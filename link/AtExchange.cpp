@@ -118,8 +118,13 @@ void TAtExchange::WaitForAnswer() {
 void TAtExchange::TakeUnframed() {
   timer_.stop();
   unframed_ = false;
-  TakeUnframedAnswer(Answer, assembly_);
+  LogNotes(TakeUnframedAnswer(Answer, assembly_));
   AnswerDone = true;
+}
+
+void TAtExchange::LogNotes(const TAnswerNotes& notes) {
+  for (const std::string& code : notes.Unsolicited) AddLogLine("Unsolicited result code removed: " + code);
+  for (const std::string& bytes : notes.Dropped) AddLogLine("Not part of the answer, dropped: " + bytes);
 }
 
 void TAtExchange::ShowError(const std::string& text) {
@@ -135,6 +140,7 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
   const std::string piece = comm_.ReadString();
   AddLogLine(piece);
   const TPieceOutcome found = TakeAnswerPiece(Answer, assembly_, piece, waiting);
+  LogNotes(found.Notes);
   // Every piece of an unfinished answer gives the phone another interval, until the
   // timer has fired: its box is shown once.
   if (waiting && !found.Ends() && !timerFired_) timer_.start();
@@ -165,6 +171,7 @@ void TAtExchange::TimerTimer() {
     // The phone fell silent inside a phone error's number: take what came.
     const TPhoneErrorNumber number = ReadPhoneErrorNumber(Answer, assembly_.PendingPhoneError, true);
     assembly_.PendingPhoneError = std::string::npos;
+    assembly_.Ended = true;
     ShowError(PhoneErrorMessage(number));
     AnswerDone = true;
     AnswerOk = false;

@@ -24,12 +24,14 @@
 // CR LF "OK" CR LF and then the timer's whole interval passes in silence: a phone may
 // pause inside an entry for any time shorter than that. Once the timer has fired
 // nothing starts it again, and every wait leaves it stopped, so one silence shows one
-// time-out box. When
-// the port that a command went out on closes while its answer is awaited (the line hung
-// up), the exchange ends at once with "ERROR: Connection to phone lost."; so does a
-// command for a port that the hang-up closed already, within the first wait.
-// Bytes that arrived before the echo of a command, on its line, are noise (stray bytes
-// after the previous answer): the cleaning drops them with the echo.
+// time-out box. When the port that a command went out on closes while its answer is
+// awaited (the line hung up), the exchange ends at once with "ERROR: Connection to
+// phone lost."; so does a command for a port that the hang-up closed already, within
+// the first wait.
+// Bytes that belong to no answer are logged as dropped and never reach Answer: those
+// after an answer's final result (in its last piece or later, until the next send) and
+// those in front of the command's echo on its line (stray bytes after the previous
+// answer). Unsolicited result codes ("RING", "+CMTI: ...") are logged as removed.
 // SendCommand and SendData pass on EVaCommError from the port (the buffer is full).
 
 #include <QMetaObject>
@@ -92,6 +94,7 @@ class TAtExchange {
   void TakeUnframed();
   void AbandonExchange();
   void ShowError(const std::string& text);
+  void LogNotes(const TAnswerNotes& notes);
   bool ConnectionLost() const;
 
   TVaComm& comm_;
