@@ -125,11 +125,11 @@ int main(int argc, char** argv) {
       unsolicited = text;
       for (std::size_t at; (at = unsolicited.find("\\n")) != std::string::npos;) unsolicited.replace(at, 2, "\r\n");
     } else if (arg == "--pause-after" && (text = value())) {
-      const std::string spec = text;
-      const std::size_t comma = spec.rfind(',');
-      const auto ms = comma == std::string::npos ? std::nullopt : Number(spec.c_str() + comma + 1);
+      const std::string pause = text;
+      const std::size_t comma = pause.rfind(',');
+      const auto ms = comma == std::string::npos ? std::nullopt : Number(pause.c_str() + comma + 1);
       if (!ms || comma == 0) return Fail("--pause-after needs LINE,MS");
-      fetchFaults.push_back(TFault::PauseAfterLine(spec.substr(0, comma), *ms).On("AT+C#SGET="));
+      fetchFaults.push_back(TFault::PauseAfterLine(pause.substr(0, comma), *ms).On("AT+C#SGET="));
     } else if (arg == "--leave-out" && (text = value())) {
       fetchFaults.push_back(TFault::LeaveOutLine(text).On("AT+C#SGET="));
     } else {
