@@ -28,6 +28,8 @@ struct TEntryKind<TGroup> {
   static constexpr std::size_t FirstSlot = 0;
   static constexpr TNodePlace Place = TNodePlace::AddressBookCarryingGroup;
   static constexpr int Image = imgGroup;
+  static constexpr const char* Word = "group";
+  static constexpr std::int32_t ObjectKind = vkGroup;  // what its fetched text must parse as
   static const std::string& NodeText(const TGroup& g) { return g.Name; }
   static std::vector<TGroup>& List(TEntryLists& lists) { return lists.Groups; }
   static void Fill(TGroup& g, const TvObject& v) { FillGroup(g, v); }
@@ -41,6 +43,8 @@ struct TEntryKind<TContact> {
   static constexpr std::size_t FirstSlot = 0;
   static constexpr TNodePlace Place = TNodePlace::OwnGroup;
   static constexpr int Image = imgContact;
+  static constexpr const char* Word = "contact";
+  static constexpr std::int32_t ObjectKind = vkContact;
   static const std::string& NodeText(const TContact& c) { return c.Name; }
   static std::vector<TContact>& List(TEntryLists& lists) { return lists.Contacts; }
   static void Fill(TContact& c, const TvObject& v) { FillContact(c, v); }
@@ -61,6 +65,8 @@ struct TEntryKind<TEvent> {
   static constexpr std::size_t FirstSlot = 0;
   static constexpr TNodePlace Place = TNodePlace::Calendar;
   static constexpr int Image = imgEvent;
+  static constexpr const char* Word = "event";
+  static constexpr std::int32_t ObjectKind = vkEvent;
   static const std::string& NodeText(const TEvent& e) { return e.Description; }
   static std::vector<TEvent>& List(TEntryLists& lists) { return lists.Events; }
   static void Fill(TEvent& e, const TvObject& v) { FillEvent(e, v); }

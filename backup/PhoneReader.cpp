@@ -2,6 +2,8 @@
 
 #include <QThread>
 #include <array>
+#include <string>
+#include <vector>
 
 #include "EntryKinds.h"
 #include "Handler.h"
@@ -25,6 +27,8 @@ class TReadRun {
   explicit TReadRun(IMainWindowHost& host) : host_(host), ex_(host.Exchange()), comm_(host.VaComm()) {}
 
   void Run();
+  // The one box, and its log line, naming the fetched entries that did not come whole.
+  void WarnNotWhole();
 
  private:
   bool Detect();
@@ -55,6 +59,7 @@ class TReadRun {
   TPhoneTotals totals_;
   std::array<std::size_t, 4> count_{};  // by TProgressKind; ring tones: the custom ones
   bool factoryMissing_ = false;
+  std::vector<std::string> notWhole_;  // "contact 25 \"Doe\"", in fetching order
 };
 
 void TReadRun::Run() {
@@ -195,10 +200,32 @@ bool TReadRun::TakeFetched(Record& r) {
   std::erase(text, '\0');
   lines = SplitLines(text);
   TEntryLists& lists = host_.Lists();
-  const bool parsed = ParseVObjects(lines, lists.vObjects, [this](const std::string& s) { ex_.AddLogLine(s); });
+  TParseSummary summary;
+  const bool parsed =
+      ParseVObjects(lines, lists.vObjects, [this](const std::string& s) { ex_.AddLogLine(s); }, &summary);
   // r keeps its identifier from the listing, and gets its node also when nothing parsed.
-  if (parsed && !lists.vObjects.empty()) TEntryKind<Record>::Fill(r, lists.vObjects.front());
+  using Kind = TEntryKind<Record>;
+  if (parsed && !lists.vObjects.empty()) Kind::Fill(r, lists.vObjects.front());
+  // Anything but one whole entry of the kind asked for is kept, but not passed as good.
+  const bool whole = parsed && lists.vObjects.size() == 1 && summary.Whole.front() &&
+                     lists.vObjects.front().Kind == Kind::ObjectKind;
+  if (!whole) {
+    std::string entry = std::string(Kind::Word) + " " + std::to_string(r.UID);
+    if (!Kind::NodeText(r).empty()) entry += " \"" + Kind::NodeText(r) + "\"";
+    notWhole_.push_back(std::move(entry));
+  }
   return true;
+}
+
+void TReadRun::WarnNotWhole() {
+  if (notWhole_.empty()) return;
+  constexpr std::size_t kNamedAtMost = 10;
+  std::string text = "These entries did not come whole from the phone and are kept as they came:";
+  for (std::size_t k = 0; k < notWhole_.size() && k < kNamedAtMost; ++k) text += "\n" + notWhole_[k];
+  if (notWhole_.size() > kNamedAtMost) text += "\nand " + std::to_string(notWhole_.size() - kNamedAtMost) + " more";
+  ex_.AddLogLine(text);
+  host_.Dialogs().ShowMessage(TMsgKind::Warning, QStringLiteral("Warning"),
+                              QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 bool TReadRun::TakeFetched(TRingTone& r) {
@@ -238,5 +265,11 @@ void TReadRun::Succeed() {
 }  // namespace
 
 void ReadPhone(IMainWindowHost& host) noexcept {
-  RunHandler([&] { TReadRun(host).Run(); }, [&] { UnlockControls(host); });
+  // However the read ends, the entries that did not come whole are named before its end steps.
+  RunHandler(
+      [&] {
+        TReadRun run(host);
+        RunEachStep([&] { run.Run(); }, [&] { run.WarnNotWhole(); });
+      },
+      [&] { UnlockControls(host); });
 }

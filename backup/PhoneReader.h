@@ -8,6 +8,11 @@
 // showing how far it has come. Every phone command goes through the exchange, which shows
 // its own message for an error answer or a time-out; the read then ends at once.
 //
+// A fetched text that is not one whole entry of the kind asked for (its end missing, no
+// entry, two entries, a group where a contact was asked for) is kept as it parsed, and
+// the read ends, however it ends, with one "Warning" box naming such entries (the same
+// text goes to the log).
+//
 // A successful read leaves the port open and the phone in data mode, for the next read
 // and for a restore. Whatever happens, the read ends with its end steps (progress window
 // closed, controls enabled again, OperationEdge.h); an exception (a port that cannot be

@@ -153,10 +153,20 @@ class TParser {
       : lines_(lines), vObjects_(vObjects), log_(log) {}
 
   bool Run();
+  void Summarise(TParseSummary& summary) const {
+    summary.Whole.clear();
+    for (const unsigned char end : ends_) summary.Whole.push_back(end == 2);
+  }
 
  private:
   // The lines the parser has handled or consumed end at i_: is there one more?
   bool HasNextLine() const { return i_ + 1 < lines_.size(); }
+  // Line i begins an entry however it is met: "BEGIN:VCARD" or "BEGIN:VCALENDAR" with a
+  // "VERSION:" line after it.
+  bool BeginsEntryAt(std::size_t i) const {
+    return i + 1 < lines_.size() && (BeginsVCard(lines_[i]) || BeginsVCalendar(lines_[i])) &&
+           SameUpper(std::string_view(lines_[i + 1]).substr(0, 8), "VERSION:");
+  }
   TvObject& Record() { return vObjects_.back(); }
   void AppendRecord();
 
@@ -208,6 +218,9 @@ class TParser {
   const TLines& lines_;
   std::vector<TvObject>& vObjects_;
   const TParserLog& log_;
+  // By record: 0 open, 1 its own END line came (a vEvent's vCalendar still open), 2 whole.
+  std::vector<unsigned char> ends_;
+  std::size_t calendarFirst_ = 0;  // the first record of the open vCalendar
   std::size_t i_ = 0;  // the current line
   bool insideVCard_ = false;
   bool insideVCalendar_ = false;
@@ -256,6 +269,7 @@ bool TParser::Run() {
 void TParser::AppendRecord() {
   vObjects_.emplace_back();
   ClearVObject(vObjects_.back());
+  ends_.push_back(0);
 }
 
 // ---- vCard ----
@@ -290,6 +304,7 @@ void TParser::VCardProperty(const TPropertyLine& p) {
       if (SameUpper(p.Value, "VCARD")) {
         Log("vCard end");
         insideVCard_ = false;
+        ends_.back() = 2;
       }
       break;
     case vcVersion:
@@ -501,8 +516,9 @@ std::string TParser::JoinContinued(std::string_view value, TJoinForm form) {
     const char mark = current.back();
     if (mark != '=' && !(mark == '\\' && form == TJoinForm::jfAddress)) break;
     joined.pop_back();
-    // A value still continued on the last line of the list ends there, without its mark.
-    if (!HasNextLine()) break;
+    // A value still continued on the last line of the list ends there, without its mark;
+    // so does one cut before the next entry, which must not be taken for its text.
+    if (!HasNextLine() || BeginsEntryAt(i_ + 1)) break;
     if (mark == '\\') joined += "=0D=0A";
     ++i_;
     current = lines_[i_];
@@ -517,9 +533,10 @@ std::string TParser::JoinContinued(std::string_view value, TJoinForm form) {
 void TParser::VCalendarLoop() {
   Log("vCalendar start");
   insideVCalendar_ = true;
+  calendarFirst_ = vObjects_.size();
   while (insideVCalendar_ && HasNextLine()) {
     ++i_;
-    if (BeginsVCard(lines_[i_])) {
+    if (BeginsVCard(lines_[i_]) || BeginsEntryAt(i_)) {
       EndMissing(insideVCalendar_, "vCalendar");
       break;
     }
@@ -537,6 +554,8 @@ void TParser::VCalendarProperty(const TPropertyLine& p) {
       if (SameUpper(p.Value, "VCALENDAR")) {
         Log("vCalendar end");
         insideVCalendar_ = false;
+        for (std::size_t k = calendarFirst_; k < ends_.size(); ++k)
+          if (ends_[k] == 1) ends_[k] = 2;
       }
       break;
     case vlVersion:
@@ -573,7 +592,7 @@ void TParser::VEventLoop() {
     // The next vEvent, the vCalendar's end or a vCard: this one's END line is missing.
     const bool next = SameUpper(p.Name, "BEGIN") && SameUpper(p.Value, "VEVENT");
     const bool calendarEnd = SameUpper(p.Name, "END") && SameUpper(p.Value, "VCALENDAR");
-    if (next || calendarEnd || BeginsVCard(lines_[i_])) {
+    if (next || calendarEnd || BeginsVCard(lines_[i_]) || BeginsEntryAt(i_)) {
       EndMissing(insideVEvent_, "vEvent");
       break;
     }
@@ -592,6 +611,7 @@ void TParser::VEventProperty(const TPropertyLine& p) {
       if (SameUpper(p.Value, "VEVENT")) {
         Log("vEvent end");
         insideVEvent_ = false;
+        ends_.back() = 1;
       }
       break;
     case veUID:
@@ -758,7 +778,10 @@ void TParser::Attachment(const TPropertyLine& p) {
 
 }  // namespace
 
-bool ParseVObjects(const TLines& lines, std::vector<TvObject>& vObjects, const TParserLog& log) {
+bool ParseVObjects(const TLines& lines, std::vector<TvObject>& vObjects, const TParserLog& log,
+                   TParseSummary* summary) {
   TParser parser(lines, vObjects, log);
-  return parser.Run();
+  const bool enough = parser.Run();
+  if (summary) parser.Summarise(*summary);
+  return enough;
 }

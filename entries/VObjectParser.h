@@ -15,8 +15,10 @@
 // begins the next vCard (or, in a vCard, a vCalendar), the next vEvent or the
 // vCalendar's end closes what is open, with a line "Line 0009: vEvent end missing" (and
 // "vCalendar end missing", "vCard end missing") before the line is read for what it
-// is. The continued lines of a value refused for its character set or encoding are
-// skipped with it.
+// is. A value cut where it was to go on (its last line ends in "=") ends before a line
+// "BEGIN:VCARD" or "BEGIN:VCALENDAR" that a "VERSION:" line follows: that is the next
+// entry, which then closes the cut one as above. The continued lines of a value refused
+// for its character set or encoding are skipped with it.
 //
 // Runs on the caller's thread (the window thread in the program), shows nothing, keeps
 // no state between calls and throws nothing but std::bad_alloc; a throwing log function
@@ -32,7 +34,15 @@
 // appends it to the log (AddLogLine).
 using TParserLog = std::function<void(const std::string& text)>;
 
+// How the records of a parse ended, one flag per record of vObjects: whole when its own
+// END line came, for a vEvent also its vCalendar's; not whole when the list ended first
+// or the next entry closed it.
+struct TParseSummary {
+  std::vector<bool> Whole;
+};
+
 // Empties vObjects and fills it with one TvObject per vCard or vEvent begun, in text
 // order. False, with vObjects empty, for a list of fewer than 3 lines; true otherwise,
-// also when the text held no vObject.
-bool ParseVObjects(const TLines& lines, std::vector<TvObject>& vObjects, const TParserLog& log);
+// also when the text held no vObject. Fills summary when given.
+bool ParseVObjects(const TLines& lines, std::vector<TvObject>& vObjects, const TParserLog& log,
+                   TParseSummary* summary = nullptr);

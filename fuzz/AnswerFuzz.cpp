@@ -1,6 +1,6 @@
 // Fuzz target of the answer assembly: arbitrary pieces fed to TakeAnswerPiece the way
 // the receive handler feeds them, with the exchange's flags around it (a send resets
-// them, the timer's silence ends the wait, pieces after the end are still taken).
+// them, the timer's silence ends the wait, pieces after a time-out are still taken).
 //
 // Input: byte 0 bit 0 says whether the first exchange expects the input prompt, bits 1
 // to 4 pick the command that every exchange of the input answers (its echo, and for a
@@ -11,7 +11,8 @@
 // give in one piece (split results are found, and found once; an entry's lines are
 // skipped alike however they are cut), an answer taken at the silence after an entry
 // without its end is what one piece gives, a pending phone error always points into the
-// answer, and every shown number is printable.
+// answer, every shown number is printable, and once an answer has ended at its final
+// result nothing that follows changes it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -84,6 +85,7 @@ struct TExchange {
     } else if (Assembly.PendingPhoneError != std::string::npos) {
       RequireShowable(ReadPhoneErrorNumber(Answer, Assembly.PendingPhoneError, true));
       Assembly.PendingPhoneError = std::string::npos;
+      Assembly.Ended = true;
       AnswerDone = true;
     } else {
       TimedOut = true;
@@ -93,7 +95,10 @@ struct TExchange {
   void Receive(std::string_view piece) {
     const bool waiting = !AnswerDone && !TimedOut;
     if (waiting) Raw += piece;
+    const std::string before = Answer;
+    const bool ended = Assembly.Ended;
     const TPieceOutcome out = TakeAnswerPiece(Answer, Assembly, piece, waiting);
+    if (ended) Require(Answer == before && !out.Ends() && out.Notes.Dropped.size() == 1);
     if (out.PhoneError) RequireShowable(*out.PhoneError);
     if (Assembly.PendingPhoneError != std::string::npos)
       Require(Assembly.PendingPhoneError + kMarkerSize <= Answer.size());

@@ -5,20 +5,31 @@
 //
 // Final results are found in the assembled answer, not only in the newest piece, so a
 // result split across two pieces is still found; each search starts just early enough
-// to catch a result that ends in the new piece, so nothing is found twice.
+// to catch a result that ends in the new piece, so nothing is found twice. The answer
+// ends at its final result: what follows it, in the same piece or later, belongs to no
+// answer and is dropped (and named in the log).
 //
 // A fetched entry is data: its text may hold a line "OK" or "ERROR" (a folded note, an
 // address) and a ring tone record any bytes. So in the answer to "AT+C#SGET=" nothing
 // from the start of the entry (after the answer's first line) to the end that the
 // entry's own framing gives counts as a result code: the first "END:VCARD" or
 // "END:VCALENDAR" line that does not continue a value, or 48 + 4n bytes of a ring tone
-// record. An entry whose framing never comes is taken as complete once the answer ends
-// in CR LF "OK" CR LF and nothing more arrives for a while (the exchange's part).
+// record. The n bytes of a listing piece ("+C#SLST: m,n") are framed the same way. An
+// entry whose framing never comes is taken as complete once the answer ends in CR LF
+// "OK" CR LF and nothing more arrives for the answer time-out (the exchange's part).
+//
+// The phone may send unsolicited result codes at any moment (a call, a text message).
+// Outside an entry's framing, a whole line beginning with one of UnsolicitedCodes is
+// removed wherever it falls, before the echo, inside the answer or after it, together
+// with the empty line in front of it, so that the answer reads as if it had not come;
+// "+CMT:" and "+CBM:" take their message line with them. Inside the framing every line
+// is the entry's.
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum TAnswerEnd { aeOk, aeError, aePhoneError };
 
@@ -34,18 +45,32 @@ inline constexpr TFinalResult FinalResults[] = {
     {"\r\n+CME ERROR:", aePhoneError},
 };
 
-// How a fetched entry ends; efNone for an answer that carries none.
-enum TEntryFraming { efNone, efVCard, efVCalendar, efRingTone };
+// Unsolicited result codes, and whether the line after theirs (the message) goes with them.
+struct TUnsolicitedCode {
+  std::string_view Text;
+  bool TakesNextLine;
+};
+inline constexpr TUnsolicitedCode UnsolicitedCodes[] = {
+    {"RING", false},   {"+CRING:", false}, {"+CLIP:", false}, {"+CMTI:", false}, {"+CMT:", true},
+    {"+CDSI:", false}, {"+CBM:", true},    {"+CIEV:", false}, {"+CREG:", false}, {"+CGREG:", false},
+};
+
+// The code a line begins with; nullptr for a line that is no unsolicited result code.
+const TUnsolicitedCode* UnsolicitedCode(std::string_view line);
+
+// How the data in an answer ends; efNone for an answer that carries none.
+enum TEntryFraming { efNone, efVCard, efVCalendar, efRingTone, efListing };
 
 // The framing of the entry in the answer to a command: "AT+C#SGET=" with type 0 or 1
 // (vCard), 2 (vCalendar) or 9 (ring tone record); efNone for anything else.
 TEntryFraming FetchFraming(std::string_view command);
 
-// Where the entry lies in the assembled answer, found as the pieces come.
+// Where the entry (or the listing's data) lies in the assembled answer, found as the
+// pieces come.
 struct TEntryFrame {
   TEntryFraming Framing = efNone;
   std::size_t Begin = std::string_view::npos;  // after the answer's first line, once complete
-  std::size_t End = std::string_view::npos;    // where its framing ends it, once met
+  std::size_t End = std::string_view::npos;    // where its framing ends it, once known
   // The scan of the entry's lines: where the next one begins, whether the value in hand
   // goes on in it (after "=", or in an address also after "\"), and whether the last
   // line ended in a CR whose LF may still come.
@@ -54,9 +79,11 @@ struct TEntryFrame {
   TContinued Continued = ctNo;
   bool LfMayFollow = false;
 
-  // Whether a result code whose CR LF begins at `at` lies inside the entry.
+  // Whether a result code whose CR LF begins at `at` lies inside the entry (a listing
+  // without data has no inside).
   bool Hides(std::size_t at) const {
-    return Begin != std::string_view::npos && at + 2 >= Begin && (End == std::string_view::npos || at < End);
+    return Begin != std::string_view::npos && End != Begin && at + 2 >= Begin &&
+           (End == std::string_view::npos || at < End);
   }
 };
 
@@ -64,6 +91,7 @@ struct TPieceFindings {
   bool Ok = false;
   bool Error = false;
   std::size_t PhoneErrorAt = std::string_view::npos;  // where CR LF "+CME ERROR:" begins
+  std::size_t OkErrorEnd = 0;  // behind the last of the "OK" and "ERROR" found
 };
 
 // The final results that end within the piece that starts at pieceStart. With carry,
@@ -76,7 +104,7 @@ TPieceFindings FindFinalResults(std::string_view answer, std::size_t pieceStart,
 std::string_view TrimControls(std::string_view text);
 
 // A complete answer without the echo of the command (through the first CR LF CR LF)
-// and without its final CR LF "OK" (the first one when the answer does not end in it).
+// and without the CR LF "OK" that ends it; an "OK" anywhere else is the answer's own.
 // Given the command's echo, bytes in front of it on its line are dropped first: line
 // noise that followed the previous answer and was read together with this one.
 std::string CleanAnswer(std::string_view answer, std::string_view echo = {});
@@ -114,13 +142,25 @@ struct TAnswerAssembly {
   std::size_t PendingPhoneError = std::string::npos;
   bool PromptExpected = true;  // the input prompt ends this answer (a store command)
   std::string Echo;            // CommandEcho of the command sent; empty for data
-  TEntryFrame Entry;           // the fetched entry in the answer
+  TEntryFrame Entry;           // the fetched entry (or listing data) in the answer
+  std::size_t LineAt = 0;      // the next line to look at for unsolicited result codes
+  // A "+CMT:" or "+CBM:" line whose message line has not ended: nothing from here on
+  // counts as a result yet. npos when none.
+  std::size_t Held = std::string::npos;
+  bool Ended = false;  // the final result came: later bytes belong to no answer
 };
 
 // The assembly for the answer to a command as sent (empty for a block of data).
 TAnswerAssembly AssemblyFor(std::string_view command);
 
+// What the assembly took out of the answer, for the log.
+struct TAnswerNotes {
+  std::vector<std::string> Unsolicited;  // each removed code with its message line
+  std::vector<std::string> Dropped;      // bytes of no answer: behind its end, before the echo
+};
+
 struct TPieceOutcome {
+  TAnswerNotes Notes;
   bool Ok = false;      // CR LF "OK" CR LF: the answer has been cleaned
   bool Prompt = false;  // the input prompt CR LF ">"
   bool Error = false;   // CR LF "ERROR" CR LF
@@ -133,11 +173,11 @@ struct TPieceOutcome {
 
 // Appends the piece to the answer and classifies it; waiting tells whether an exchange
 // awaits the answer (only then may a result begin before the piece). After an "OK" the
-// answer is the cleaned answer.
+// answer is the cleaned answer. Once the answer has ended, a piece is not appended.
 TPieceOutcome TakeAnswerPiece(std::string& answer, TAnswerAssembly& state, std::string_view piece, bool waiting);
 
 // Ends an answer whose last piece was Unframed as an "OK" answer: cleans it.
-void TakeUnframedAnswer(std::string& answer, TAnswerAssembly& state);
+TAnswerNotes TakeUnframedAnswer(std::string& answer, TAnswerAssembly& state);
 
 // A log line: control characters other than CR and LF as "(code)".
 std::string RenderLogLine(std::string_view text);

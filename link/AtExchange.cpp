@@ -37,7 +37,7 @@ void TAtExchange::BeginExchange(std::string_view command) {
   TimedOut = false;
   assembly_ = AssemblyFor(command);
   timerFired_ = false;
-  unframedSince_.invalidate();
+  unframed_ = false;
   // A port that is closed already (the line hung up between two operations) takes no
   // bytes: the wait finds the line lost at its first look instead of waiting for the
   // time-out, three minutes during a restore.
@@ -108,20 +108,23 @@ void TAtExchange::WaitForAnswer() {
       AnswerDone = true;
       AnswerOk = false;
     }
-    if (!AnswerDone && !TimedOut && unframedSince_.isValid() && unframedSince_.elapsed() >= kUnframedQuietMs)
-      TakeUnframed();
   } while (!AnswerDone && !TimedOut);
   watchedOpen_ = 0;
   // However the wait ended, no time-out may come after it.
   timer_.stop();
-  unframedSince_.invalidate();
+  unframed_ = false;
 }
 
 void TAtExchange::TakeUnframed() {
   timer_.stop();
-  unframedSince_.invalidate();
-  TakeUnframedAnswer(Answer, assembly_);
+  unframed_ = false;
+  LogNotes(TakeUnframedAnswer(Answer, assembly_));
   AnswerDone = true;
+}
+
+void TAtExchange::LogNotes(const TAnswerNotes& notes) {
+  for (const std::string& code : notes.Unsolicited) AddLogLine("Unsolicited result code removed: " + code);
+  for (const std::string& bytes : notes.Dropped) AddLogLine("Not part of the answer, dropped: " + bytes);
 }
 
 void TAtExchange::ShowError(const std::string& text) {
@@ -137,13 +140,11 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
   const std::string piece = comm_.ReadString();
   AddLogLine(piece);
   const TPieceOutcome found = TakeAnswerPiece(Answer, assembly_, piece, waiting);
+  LogNotes(found.Notes);
   // Every piece of an unfinished answer gives the phone another interval, until the
   // timer has fired: its box is shown once.
   if (waiting && !found.Ends() && !timerFired_) timer_.start();
-  if (waiting && found.Unframed)
-    unframedSince_.start();
-  else
-    unframedSince_.invalidate();
+  unframed_ = waiting && found.Unframed;
 
   if (found.Ok || found.Prompt) AnswerDone = true;
   if (found.Error) {
@@ -161,7 +162,7 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
 void TAtExchange::TimerTimer() {
   timer_.stop();
   timerFired_ = true;
-  if (unframedSince_.isValid()) {
+  if (unframed_) {
     // The answer was complete but for an entry's framing: no time-out for that.
     TakeUnframed();
     return;
@@ -170,6 +171,7 @@ void TAtExchange::TimerTimer() {
     // The phone fell silent inside a phone error's number: take what came.
     const TPhoneErrorNumber number = ReadPhoneErrorNumber(Answer, assembly_.PendingPhoneError, true);
     assembly_.PendingPhoneError = std::string::npos;
+    assembly_.Ended = true;
     ShowError(PhoneErrorMessage(number));
     AnswerDone = true;
     AnswerOk = false;

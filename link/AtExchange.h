@@ -20,17 +20,20 @@
 // number ends as a phone error with an empty text. The input prompt CR LF ">" ends the
 // wait only after a store command ("AT+C#SPUT="): fetched binary data may hold the same
 // bytes. A fetched entry's own lines never count as results (AtAnswer.h); an answer
-// whose entry never shows its end is taken as complete when it ends in CR LF "OK" CR LF
-// and nothing more comes for kUnframedQuietMs. Once the timer has fired nothing starts it
-// again, and every wait leaves it stopped, so one silence shows one time-out box. When
-// the port that a command went out on closes while its answer is awaited (the line hung
-// up), the exchange ends at once with "ERROR: Connection to phone lost."; so does a
-// command for a port that the hang-up closed already, within the first wait.
-// Bytes that arrived before the echo of a command, on its line, are noise (stray bytes
-// after the previous answer): the cleaning drops them with the echo.
+// whose entry never shows its end is taken as complete, without a box, when it ends in
+// CR LF "OK" CR LF and then the timer's whole interval passes in silence: a phone may
+// pause inside an entry for any time shorter than that. Once the timer has fired
+// nothing starts it again, and every wait leaves it stopped, so one silence shows one
+// time-out box. When the port that a command went out on closes while its answer is
+// awaited (the line hung up), the exchange ends at once with "ERROR: Connection to
+// phone lost."; so does a command for a port that the hang-up closed already, within
+// the first wait.
+// Bytes that belong to no answer are logged as dropped and never reach Answer: those
+// after an answer's final result (in its last piece or later, until the next send) and
+// those in front of the command's echo on its line (stray bytes after the previous
+// answer). Unsolicited result codes ("RING", "+CMTI: ...") are logged as removed.
 // SendCommand and SendData pass on EVaCommError from the port (the buffer is full).
 
-#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QTimer>
 #include <cstddef>
@@ -86,14 +89,12 @@ class TAtExchange {
   static constexpr const char* msgInvalidCommand = "ERROR: Invalid command.";
   static constexpr const char* msgTimeout = "ERROR: No answer from phone (timeout).";
   static constexpr const char* msgConnectionLost = "ERROR: Connection to phone lost.";
-  // How long an answer that ends in "OK" inside an unframed entry waits for more.
-  static constexpr int kUnframedQuietMs = 500;
-
  private:
   void BeginExchange(std::string_view command);  // empty for a block of data
   void TakeUnframed();
   void AbandonExchange();
   void ShowError(const std::string& text);
+  void LogNotes(const TAnswerNotes& notes);
   bool ConnectionLost() const;
 
   TVaComm& comm_;
@@ -103,7 +104,7 @@ class TAtExchange {
   QMetaObject::Connection timerConnection_;
   TAnswerAssembly assembly_;  // the phone error still arriving, the prompt expected
   bool timerFired_ = false;    // since the send
-  QElapsedTimer unframedSince_;  // the last piece left an Unframed answer; invalid otherwise
+  bool unframed_ = false;      // the last piece left an Unframed answer
   // The port's open count when the awaited command went out; 0 when nothing is awaited.
   unsigned watchedOpen_ = 0;
 };

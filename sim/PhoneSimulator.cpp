@@ -317,12 +317,15 @@ bool TPhoneSimulator::Deliver(const TSimDelivery& delivery) {
   if (think && echoEnd > 0 && echoEnd < all.size()) cuts.insert(echoEnd);
   if (delivery.PullAfter && *delivery.PullAfter > 0 && *delivery.PullAfter < all.size())
     cuts.insert(*delivery.PullAfter);
+  for (const auto& pause : delivery.Pauses) cuts.insert(pause.first);
 
   std::size_t at = 0;
   while (at < all.size()) {
     if (delivery.PullAfter && at >= *delivery.PullAfter) break;
     // The echo goes out at once and is read by itself; then the phone thinks.
     if (think && at == echoEnd && ((at > 0 && !WaitTaken()) || !Sleep(delivery.ProcessMs))) return false;
+    for (const auto& [where, ms] : delivery.Pauses)
+      if (where == at && at > 0 && (!WaitTaken() || !Sleep(ms))) return false;
     auto next = cuts.upper_bound(at);
     std::size_t end = next == cuts.end() ? all.size() : *next;
     if (!WritePaced(all.substr(at, end - at))) return false;

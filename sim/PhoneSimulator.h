@@ -27,7 +27,7 @@
 //                CR LF +C#SPUT: id CR LF OK CR LF        (also for type 9)
 //   errors       <echo> CR LF ERROR CR LF, or <echo> CR LF +CME ERROR: n CR LF
 // Why these forms: the program cleans an answer by trimming bytes 0..32 at both ends,
-// deleting an echo through the first CR LF CR LF and the first CR LF "OK". Echo CR LF
+// deleting an echo through the first CR LF CR LF and the final CR LF "OK". Echo CR LF
 // plus the answer's own CR LF give that CR LF CR LF; the final CR LF "OK" keeps binary
 // entry data, which may end in zero bytes, away from the trimmed end. Information
 // lines meet "OK" without an empty line, so "AT+C#SMDE?" cleans to a text ending in

@@ -112,6 +112,18 @@ TFault TFault::CutAt(std::vector<std::size_t> positions) {
   return fault;
 }
 
+TFault TFault::PauseAfterLine(std::string line, int ms) {
+  TFault fault = Make(fkPauseAfterLine, ms);
+  fault.Bytes = std::move(line);
+  return fault;
+}
+
+TFault TFault::LeaveOutLine(std::string line) {
+  TFault fault = Make(fkLeaveOutLine);
+  fault.Bytes = std::move(line);
+  return fault;
+}
+
 TFault TFault::GarbageAfter(std::string bytes) {
   TFault fault = Make(fkGarbageAfter);
   fault.Bytes = std::move(bytes);
@@ -161,4 +173,14 @@ std::string TSimFaults::Identity() const {
   if (WrongIdentity) return SimOtherIdentity;
   std::lock_guard lock(mutex_);
   return identity_.empty() ? SimS40Identity : identity_;
+}
+
+void TSimFaults::SetUnsolicited(std::string text) {
+  std::lock_guard lock(mutex_);
+  unsolicited_ = std::move(text);
+}
+
+std::string TSimFaults::Unsolicited() const {
+  std::lock_guard lock(mutex_);
+  return unsolicited_;
 }

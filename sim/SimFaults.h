@@ -15,6 +15,8 @@
 //     sim.Faults().Add(TFault::CmeError(258).On("AT+C#SGET=0").ForEntry(id).Once());
 //     sim.Faults().PullCableAfterBytes("AT+C#SGET=", 20);
 //     sim.Faults().Add(TFault::PullCableAfterAnswer(300).On("AT+C#SPUT=0").Once());
+//     sim.Faults().Add(TFault::PauseAfterLine("OK", 700).On("AT+C#SGET=0"));
+//     sim.Faults().Add(TFault::LeaveOutLine("END:VCARD").On("AT+C#SGET=0").ForEntry(id));
 //   A rule with AfterData() picks the answer to the entry data of a store, not the
 //   prompt. Every rule that matches an answer applies, in the order added.
 //
@@ -41,6 +43,8 @@ enum TFaultKind {
   fkNeverFinish,    // the answer stops before its final "OK" CR LF and never goes on
   fkGarbageAfter,   // Bytes go out as a piece of their own after the answer
   fkBadRingTone,    // byte 46 of a fetched ring tone record becomes Value
+  fkPauseAfterLine, // the phone stops for Value ms after the first line Bytes of the answer
+  fkLeaveOutLine,   // a fetched entry is served without its first line Bytes ("END:VCARD")
 };
 
 struct TFault {
@@ -64,6 +68,8 @@ struct TFault {
   static TFault NeverFinish() { return Make(fkNeverFinish); }
   static TFault GarbageAfter(std::string bytes);
   static TFault BadRingTone(int byte46 = 0) { return Make(fkBadRingTone, byte46); }
+  static TFault PauseAfterLine(std::string line, int ms);
+  static TFault LeaveOutLine(std::string line);
 
   TFault On(std::string prefix) && { Prefix = std::move(prefix); return std::move(*this); }
   TFault ForEntry(std::int32_t id) && { Entry = id; return std::move(*this); }
@@ -131,10 +137,18 @@ class TSimFaults {
   void SetIdentity(std::string identity);
   std::string Identity() const;  // the "AT+CGSN" answer, honouring WrongIdentity
 
+  // Unsolicited result codes: when not empty, every answer to a command or to a store's
+  // data is followed by CR LF, this text and CR LF ("RING", "+CMTI: \"SM\",1", or a
+  // "+CMT: ..." line with its message line), right behind it in the same piece and once
+  // more as a piece of its own.
+  void SetUnsolicited(std::string text);
+  std::string Unsolicited() const;
+
  private:
   mutable std::mutex mutex_;
   std::vector<TFault> rules_;
   std::string identity_;
+  std::string unsolicited_;
 };
 
 // An entry as FoldResultCodes serves it. In a note, a description or an address, every

@@ -58,6 +58,14 @@ void Shape(TSimDelivery& delivery, const std::vector<TFault>& faults) {
         delivery.PullDelayMs = std::max(0, fault.Value);
         break;
       case fkGarbageAfter: delivery.Garbage += fault.Bytes; break;
+      case fkPauseAfterLine: {
+        // Not after the final result that ends the answer.
+        const std::string all = delivery.Echo + delivery.Response, line = "\n" + fault.Bytes + "\r\n";
+        const std::size_t at = all.find(line);
+        if (at != std::string::npos && at + line.size() < all.size())
+          delivery.Pauses.emplace_back(at + line.size(), std::max(0, fault.Value));
+        break;
+      }
       case fkNeverFinish: {
         // Everything but the final "OK" CR LF (or the last byte of an answer without one).
         std::string& r = delivery.Response;
@@ -70,6 +78,14 @@ void Shape(TSimDelivery& delivery, const std::vector<TFault>& faults) {
       default: break;
     }
   }
+}
+
+// The unsolicited result codes behind an answer, in its piece and in one of their own.
+void FollowWithUnsolicited(TSimDelivery& delivery, const std::string& text) {
+  if (text.empty() || delivery.Response.empty()) return;
+  const std::string block = "\r\n" + text + "\r\n";
+  delivery.Response += block;
+  delivery.Garbage += block;
 }
 
 bool Replaces(const std::vector<TFault>& faults, TSimDelivery& delivery) {
@@ -217,6 +233,7 @@ TSimDelivery TSimPhone::Answer(const std::string& command) {
     const std::vector<std::size_t> ends = SimResultCodeEnds(delivery.Echo + delivery.Response);
     delivery.Cuts.insert(delivery.Cuts.end(), ends.begin(), ends.end());
   }
+  FollowWithUnsolicited(delivery, faults_.Unsolicited());
   return delivery;
 }
 
@@ -290,8 +307,11 @@ std::string TSimPhone::Execute(const std::string& command, const std::vector<TFa
     const TSimEntry* entry = content_.Find(type, id);
     if (!entry) return SimCmeError(258);  // "Entry does not exist"
     std::string data = faults_.FoldResultCodes ? SimFoldResultCodes(type, entry->Data) : entry->Data;
-    for (const auto& fault : faults)
+    for (const auto& fault : faults) {
       if (fault.Kind == fkBadRingTone && data.size() > 46) data[46] = char(fault.Value);
+      const std::size_t line = fault.Kind == fkLeaveOutLine ? ("\n" + data).find("\n" + fault.Bytes + "\r\n") : std::string::npos;
+      if (line != std::string::npos) data.erase(line, fault.Bytes.size() + 2);
+    }
     return SimOk("+C#SGET: " + std::to_string(type) + "," + std::to_string(id) + "\r\n" + data);
   }
 
@@ -324,5 +344,6 @@ void TSimPhone::FinishStore(std::vector<TSimDelivery>& out) {
     }
   }
   if (!Has(faults, fkNoAnswer)) Shape(delivery, faults);
+  FollowWithUnsolicited(delivery, faults_.Unsolicited());
   out.push_back(std::move(delivery));
 }

@@ -40,6 +40,8 @@ struct TSimDelivery {
   std::optional<std::size_t> PullAfter; // close the line after this many bytes
   int PullDelayMs = 0;                  // with PullAfter: reading nothing this long first
   std::string Garbage;                  // a piece of its own after the answer
+  // Where the phone stops sending, and for how long (ms): positions over Echo + Response.
+  std::vector<std::pair<std::size_t, int>> Pauses;
 };
 
 class TSimPhone {

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "PhoneSimulator.h"
 
@@ -43,6 +44,11 @@ Behaviour:
   --fold-result-codes  serve entries holding lines "OK", "ERROR", "+CME ERROR: 3", ">"
                        (notes, descriptions and addresses folded so, ring tone records
                        filled so where unused), each such line ending a piece
+  --unsolicited TEXT   follow every answer with CR LF TEXT CR LF, in its piece and in one
+                       of its own ("\n" in TEXT is a line break: RING\n\n+CIEV: 2,3)
+  --pause-after LINE,MS  stop for MS ms after the first line LINE of each fetch answer
+                       (OK,700 with --fold-result-codes: inside a folded note)
+  --leave-out LINE     serve fetched entries without their line LINE (END:VCARD)
   --help               this text
 
 By hand: the phone echoes what it is sent and takes commands ending in CR (or LF):
@@ -69,6 +75,8 @@ int main(int argc, char** argv) {
   std::string source = "--sample", fromPath, printPath, dumpPath, identity;
   std::optional<int> factory;
   bool splitEveryByte = false, foldResultCodes = false;
+  std::string unsolicited;
+  std::vector<TFault> fetchFaults;
   TSimOptions options;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -113,6 +121,17 @@ int main(int argc, char** argv) {
       splitEveryByte = true;
     } else if (arg == "--fold-result-codes") {
       foldResultCodes = true;
+    } else if (arg == "--unsolicited" && (text = value())) {
+      unsolicited = text;
+      for (std::size_t at; (at = unsolicited.find("\\n")) != std::string::npos;) unsolicited.replace(at, 2, "\r\n");
+    } else if (arg == "--pause-after" && (text = value())) {
+      const std::string pause = text;
+      const std::size_t comma = pause.rfind(',');
+      const auto ms = comma == std::string::npos ? std::nullopt : Number(pause.c_str() + comma + 1);
+      if (!ms || comma == 0) return Fail("--pause-after needs LINE,MS");
+      fetchFaults.push_back(TFault::PauseAfterLine(pause.substr(0, comma), *ms).On("AT+C#SGET="));
+    } else if (arg == "--leave-out" && (text = value())) {
+      fetchFaults.push_back(TFault::LeaveOutLine(text).On("AT+C#SGET="));
     } else {
       return Fail("unknown option or missing value: " + arg);
     }
@@ -133,6 +152,8 @@ int main(int argc, char** argv) {
     if (factory) sim.Faults().FactoryRingTones = *factory;
     sim.Faults().SplitEveryByte = splitEveryByte;
     sim.Faults().FoldResultCodes = foldResultCodes;
+    sim.Faults().SetUnsolicited(unsolicited);
+    for (TFault& fault : fetchFaults) sim.Faults().Add(std::move(fault));
 
     std::string path = sim.SlavePath();
     if (!printPath.empty()) {

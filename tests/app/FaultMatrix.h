@@ -34,6 +34,11 @@ using TMatrixClock = std::chrono::steady_clock;
 inline constexpr int ReadTimeoutMs = 5000;
 inline constexpr int RestoreTimeoutMs = 2500;
 
+// Unsolicited result codes the phone sends behind every answer: a call, a network
+// indicator, a text message stored and one shown with its text, "OK".
+inline const std::string kUnsolicited =
+    "RING\r\n\r\n+CIEV: 2,3\r\n\r\n+CMTI: \"SM\",1\r\n\r\n+CMT: \"+491701234567\",,\"26/01/05,10:00:00+04\"\r\nOK";
+
 // Who this process is, for the rows whose outcome depends on it (the lock must stop root).
 inline std::string AsWhom() { return ::geteuid() == 0 ? "root" : "uid " + std::to_string(::geteuid()); }
 
@@ -195,7 +200,7 @@ class FaultMatrix : public ::testing::Test {
 
   // A read with the fault of each step in turn (the first step's read is the window's
   // first), then the fault taken away and a Read that must work.
-  void RunReadRow(const std::vector<TStep>& steps);
+  void RunReadRow(const std::vector<TStep>& steps, TSimContent content = Content());
   // For each step: an empty phone read, then Load of the backup file with the fault;
   // after the last step the fault is taken away and a Read must show what was stored.
   void RunRestoreRow(const std::vector<TStep>& steps, const std::string& fileText = {});

@@ -271,6 +271,39 @@ TEST_F(FaultMatrix, ReadCablePulledDuringAFetch) {
                false}});
 }
 
+TEST_F(FaultMatrix, ReadPauseInsideAnEntry) {
+  Row(25, "pause inside an entry (4.5 s after a line \"OK\")", "read");
+  RunReadRow({{"the first contact's folded note pauses after its line OK",
+               [](TPhoneSimulator& p, TFaultWatch& w) {
+                 const std::int32_t id = p.Entries(0)[0].Id;
+                 p.Faults().FoldResultCodes = true;
+                 p.Faults().Add(TFault::PauseAfterLine("OK", ReadTimeoutMs - 500).On("AT+C#SGET=0").ForEntry(id));
+                 w.MarkAt("AT+C#SGET=0," + Id(id));
+               },
+               {}, true}},
+             GeneratedPhone(2, 4, 2, 2, 4, 0, true));
+}
+
+TEST_F(FaultMatrix, ReadUnsolicitedResultCodes) {
+  Row(26, "unsolicited result codes after every answer", "read");
+  RunReadRow({{"RING, +CIEV, +CMTI and +CMT behind every answer and as pieces of their own",
+               [](TPhoneSimulator& p, TFaultWatch& w) { p.Faults().SetUnsolicited(kUnsolicited); w.MarkAt("AT+CGSN"); },
+               {}, true, true, 0, false,
+               [](TPhoneSimulator& p) { EXPECT_EQ(CountOf(p.Commands(), "AT+C#SMDE=0"), 0u) << "data mode misread"; }}});
+}
+
+TEST_F(FaultMatrix, ReadEntryNotWhole) {
+  Row(27, "fetched entry not whole (END line left out)", "read");
+  const TSimEntry contact = Content().List(0)[1];
+  RunReadRow({{"the second contact without its END:VCARD",
+               [contact](TPhoneSimulator& p, TFaultWatch& w) {
+                 p.Faults().Add(TFault::LeaveOutLine("END:VCARD").On("AT+C#SGET=0").ForEntry(contact.Id));
+                 w.MarkAt("AT+C#SGET=0," + Id(contact.Id));
+               },
+               {WarningBox("These entries did not come whole from the phone and are kept as they came:\ncontact " +
+                           Id(contact.Id) + " \"Contact\xe4" "2;First\"")}, true}});
+}
+
 TEST_F(FaultMatrix, ReadPortInUseByASecondZarvo) {
   Row(21, "port in use by a second ZARVO (" + AsWhom() + ")", "read");
   TPhoneSimulator phone(Content(), OnPort(ports, 4));

@@ -193,6 +193,13 @@ TEST_F(FaultMatrix, RestoreGarbageBetweenAnswers) {
                   true}});
 }
 
+TEST_F(FaultMatrix, RestoreUnsolicitedResultCodes) {
+  Row(26, "unsolicited result codes after every answer", "restore");
+  RunRestoreRow({{"RING, +CIEV, +CMTI and +CMT behind every prompt and store answer, and alone",
+                  [](TPhoneSimulator& p, TFaultWatch& w) { p.Faults().SetUnsolicited(kUnsolicited); w.MarkAt("AT+C#SPUT=1"); },
+                  {}, true}});
+}
+
 TEST_F(FaultMatrix, RestoreCablePulledDuringAStoreCommand) {
   Row(19, "cable pulled: store command", "restore");
   undo_ = PlugBackIn;

@@ -627,6 +627,8 @@ void FaultMatrix::ClearFaults(TPhoneSimulator& phone) {
   f.ContactsTotalDelta = 0;
   f.GroupsTotalDelta = 0;
   f.EventsTotalDelta = 0;
+  f.FoldResultCodes = false;
+  f.SetUnsolicited("");
 }
 
 std::string FaultMatrix::CantOpen(const std::string& name, const std::string& link, const std::string& device,
@@ -640,8 +642,8 @@ std::string FaultMatrix::NotFound(const std::string& name, const std::string& li
          OpenFailureHint(name, link, ENOENT);
 }
 
-void FaultMatrix::RunReadRow(const std::vector<TStep>& steps) {
-  TPhoneSimulator phone(Content(), OnPort(ports, 4));
+void FaultMatrix::RunReadRow(const std::vector<TStep>& steps, TSimContent content) {
+  TPhoneSimulator phone(std::move(content), OnPort(ports, 4));
   const TEntryLists expected = Expected(phone);
   const std::string onPhone = phone.BackupText();
   const QString file = ports.File("kept.zrv");

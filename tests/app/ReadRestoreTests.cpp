@@ -290,8 +290,9 @@ TEST_F(ReadRestore, PulledCableDuringAReadThenPluggedInAgain) {
 }
 
 // Entries that hold lines reading as result codes, served folded so, each line ending a
-// piece: each is read whole and every later answer stays in step, so the backup is the
-// one the phone gives unfolded and in one piece.
+// piece, and the phone pausing after a line "OK" inside them for longer than a quick
+// look for more would wait: each is read whole and every later answer stays in step, so
+// the backup is the one the phone gives unfolded and in one piece.
 TEST_F(ReadRestore, EntriesHoldingResultCodeLinesAreReadWhole) {
   TPhoneSimulator phone(GeneratedPhone(2, 4, 2, 2, 4, 0, true), OnPort(ports, 4));
   TApp app;
@@ -299,6 +300,7 @@ TEST_F(ReadRestore, EntriesHoldingResultCodeLinesAreReadWhole) {
   app.Read();
   app.Save(plain);
   phone.Faults().FoldResultCodes = true;
+  phone.Faults().Add(TFault::PauseAfterLine("OK", 700).On("AT+C#SGET="));
   app.Read();
   app.Save(folded);
   EXPECT_EQ(app.Texts(), std::vector<QString>{});

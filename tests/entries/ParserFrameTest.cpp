@@ -156,6 +156,7 @@ TEST(ParserFrame, DamagedBackupLosesNoIntactEntry) {
     TLines Lines;
     std::vector<TvObject> Want;
     TStrings Missing;  // the findings about missing END lines
+    std::vector<bool> Whole = {};  // by record: ended by its END lines; not looked at when empty
   };
   TvObject doe = Entry(vkContact, "Doe");
   doe.TelHome = "1";
@@ -163,6 +164,9 @@ TEST(ParserFrame, DamagedBackupLosesNoIntactEntry) {
   refused.Note = "<Error>";
   TvObject refusedEvent = Entry(vkEvent, "", 1);
   refusedEvent.Note = "<Error>";
+  TvObject cut = doe, cutEvent = Entry(vkEvent, "", 1), noted = Entry(vkContact, "");
+  cut.Note = cutEvent.Note = "cut";
+  noted.Note = "aBEGIN:VCARD";
   const TCase cases[] = {
       {"vEvent without END, then the vCalendar's end and a ring tone",
        {"BEGIN:VCALENDAR", "VERSION:1.0", "BEGIN:VEVENT", "UID:1", "END:VCALENDAR", "",
@@ -177,11 +181,11 @@ TEST(ParserFrame, DamagedBackupLosesNoIntactEntry) {
        {"BEGIN:VCALENDAR", "BEGIN:VEVENT", "UID:1", "BEGIN:VCARD", "N:Doe", "TEL;HOME:1", "END:VCARD",
         "BEGIN:VCARD", "X-SIEMENS-GROUP-NAME:G", "END:VCARD"},
        {Entry(vkEvent, "", 1), doe, Entry(vkGroup, "G")},
-       {"Line 0004: vEvent end missing", "Line 0004: vCalendar end missing"}},
+       {"Line 0004: vEvent end missing", "Line 0004: vCalendar end missing"}, {false, true, true}},
       {"vCalendar without END, then a contact",
        {"BEGIN:VCALENDAR", "BEGIN:VEVENT", "UID:1", "END:VEVENT", "BEGIN:VCARD", "N:Doe", "TEL;HOME:1", "END:VCARD"},
        {Entry(vkEvent, "", 1), doe},
-       {"Line 0005: vCalendar end missing"}},
+       {"Line 0005: vCalendar end missing"}, {false, true}},
       {"vCard without END, then the next vCard",
        {"BEGIN:VCARD", "N:Doe", "TEL;HOME:1", "BEGIN:VCARD", "N:Second", "END:VCARD"},
        {doe, Entry(vkContact, "Second")},
@@ -200,6 +204,16 @@ TEST(ParserFrame, DamagedBackupLosesNoIntactEntry) {
         "END:VEVENT", "BEGIN:VEVENT", "UID:2", "END:VEVENT", "END:VCALENDAR"},
        {refusedEvent, Entry(vkEvent, "", 2)},
        {}},
+      {"note cut before the next vCard",
+       {"BEGIN:VCARD", "N:Doe", "TEL;HOME:1", "NOTE:cut=", "BEGIN:VCARD", "VERSION:2.1", "N:Second", "END:VCARD"},
+       {cut, Entry(vkContact, "Second")},
+       {"Line 0005: vCard end missing"}, {false, true}},
+      {"description cut before the next vCalendar",
+       {"BEGIN:VCALENDAR", "BEGIN:VEVENT", "UID:1", "DESCRIPTION:cut=", "begin:vcalendar", "version:1.0",
+        "BEGIN:VEVENT", "UID:2", "END:VEVENT", "END:VCALENDAR"},
+       {cutEvent, Entry(vkEvent, "", 2)},
+       {"Line 0005: vEvent end missing", "Line 0005: vCalendar end missing"}, {false, true}},
+      {"a BEGIN without VERSION after it is text", {"BEGIN:VCARD", "NOTE:a=", "BEGIN:VCARD", "END:VCARD"}, {noted}, {}, {true}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Title);
@@ -209,6 +223,7 @@ TEST(ParserFrame, DamagedBackupLosesNoIntactEntry) {
     for (const std::string& f : p.Findings())
       if (f.find("end missing") != std::string::npos) missing.push_back(f);
     EXPECT_EQ(missing, c.Missing);
+    if (!c.Whole.empty()) { EXPECT_EQ(p.Whole, c.Whole); }
     EXPECT_EQ(CheckInvariants(c.Lines, p), TStrings{});
   }
   // The line that ends what is open is then read for what it is.

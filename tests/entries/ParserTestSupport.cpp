@@ -16,7 +16,9 @@ std::vector<std::string> TParsed::Findings() const {
 TParsed Parse(const TLines& lines) {
   TParsed p;
   p.Records.resize(2);  // left over from an earlier parse: must be emptied
-  p.Ok = ParseVObjects(lines, p.Records, [&p](const std::string& text) { p.Log.push_back(text); });
+  TParseSummary summary{{true, true, true}};  // left over as well
+  p.Ok = ParseVObjects(lines, p.Records, [&p](const std::string& text) { p.Log.push_back(text); }, &summary);
+  p.Whole = summary.Whole;
   return p;
 }
 

@@ -15,6 +15,7 @@ struct TParsed {
   bool Ok = false;
   std::vector<TvObject> Records;
   std::vector<std::string> Log;  // every line the parser wrote, the frame included
+  std::vector<bool> Whole;       // by record: ended by its own END lines
 
   // The log without its first two and last two lines (empty, start, end, empty).
   std::vector<std::string> Findings() const;

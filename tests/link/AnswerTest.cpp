@@ -27,7 +27,7 @@ TEST(AtAnswer, CleaningTakesEchoAndOkAway) {
       // An entry's own line beginning "OK" stays; the final result code goes.
       {"AT+C#SGET=0,5\r\n\r\n+C#SGET: 0,5\r\nADR:;;1 Main\\\r\nOKLAHOMA;;;;\r\nEND:VCARD\r\nOK\r\n",
        "+C#SGET: 0,5\r\nADR:;;1 Main\\\r\nOKLAHOMA;;;;\r\nEND:VCARD"},
-      {"\r\nline\r\nOK\r\nRING", "line\r\nRING"},  // not at the end: the first goes
+      {"\r\nline\r\nOK\r\nRING", "line\r\nOK\r\nRING"},  // not at the end: the answer's own
   };
   for (const auto& c : cases) EXPECT_EQ(CleanAnswer(c.Answer), c.Cleaned) << c.Answer;
   EXPECT_EQ(TrimControls(std::string("\0\x20x y\x1f", 6)), "x y");
@@ -112,13 +112,20 @@ TEST(AtAnswer, FetchedEntriesEndWhereTheirFramingSays) {
        "ERROR=\r\n+CME ERROR: 3=\r\n>=\r\nEND:VCALENDAR\r\nEND:VCARD\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
        true},
       {"ring tone", "AT+C#SGET=9,3\r\n", record, true},
+      {"NUL bytes between CR and LF", "AT+C#SGET=0,5\r\n",
+       std::string("BEGIN:VCARD\r\nNOTE:=\r\0\0\nEND:VCARD\r\nOK\r\nEND:VCARD\r\n", 49), true},
+      {"cut value before an intact entry", "AT+C#SGET=0,5\r\n",
+       "BEGIN:VCARD\r\nNOTE:cut=\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nNOTE:=\r\nOK\r\nEND:VCARD\r\n", true},
+      {"listing data", "AT+C#SLST=1\r\n", "\r\nOK\r\n\r\nRING\r\n\x01\x02\x03\x04", true},
       {"vCard without its end", "AT+C#SGET=0,5\r\n", "BEGIN:VCARD\r\nNOTE:=\r\nOK\r\nN:Doe", false},
       {"short ring tone record", "AT+C#SGET=9,3\r\n", record.substr(0, 60), false},
   };
   for (const auto& c : cases) {
     for (const bool echo : {false, true}) {
       SCOPED_TRACE(std::string(c.Name) + (echo ? ", echoed" : ""));
-      const std::string first = "+C#SGET: " + std::string(c.Command).substr(10, 3) + "\r\n";
+      const std::string first = std::string(c.Command).starts_with(cmdList)
+                                    ? "+C#SLST: 0," + std::to_string(c.Entry.size()) + "\r\n"
+                                    : "+C#SGET: " + std::string(c.Command).substr(10, 3) + "\r\n";
       const std::string raw = (echo ? std::string(c.Command) : "") + "\r\n" + first + c.Entry + "\r\nOK\r\n";
       // Fed in two pieces cut at every position, and byte by byte (cut = 0).
       for (std::size_t cut = 0; cut < raw.size(); ++cut) {
@@ -155,6 +162,37 @@ TEST(AtAnswer, FetchedEntriesEndWhereTheirFramingSays) {
   EXPECT_EQ(FetchFraming("AT+C#SGET=2,1\r\n"), efVCalendar);
   EXPECT_EQ(FetchFraming("AT+C#SLST=0\r\n"), efNone);
   EXPECT_EQ(FetchFraming("AT+C#SGET=3,1\r\n"), efNone);
+}
+
+// Unsolicited result codes wherever they fall outside an entry leave the answer as it
+// would be without them; a "+CMT:" takes its message with it, even one that reads "OK".
+TEST(AtAnswer, UnsolicitedCodesLeaveTheAnswerAsWithoutThem) {
+  const std::string cmt = "\r\n+CMT: \"+4917\",,\"26/01/05\"\r\nOK\r\n";
+  struct {
+    const char* Command;
+    std::string Raw;
+    std::string Cleaned;
+  } cases[] = {
+      {"AT+CGSN\r\n", "\r\nRING\r\nAT+CGSN\r\n\r\n+CMTI: \"SM\",1\r\n\r\n35007780\r\n\r\n+CIEV: 2,3\r\nOK\r\nRING",
+       "35007780"},
+      {"AT+C#SMDE?\r\n", "AT+C#SMDE?\r\n\r\n+C#SMDE: 1\r\nOK\r\n\r\nRING\r\n", "+C#SMDE: 1"},
+      {"AT+C#SMDE=0\r\n", "AT+C#SMDE=0\r\n" + cmt + "\r\nOK\r\n" + cmt, "OK"},
+      {"AT+C#SGET=0,5\r\n",
+       "AT+C#SGET=0,5\r\n\r\nRING\r\n\r\n+C#SGET: 0,5\r\nNOTE:=\r\nRING\r\nEND:VCARD\r\n\r\n+CBM: 1\r\nOK\r\n\r\nOK\r\n",
+       "+C#SGET: 0,5\r\nNOTE:=\r\nRING\r\nEND:VCARD\r\n"},
+  };
+  for (const auto& c : cases) {
+    for (const bool bytewise : {false, true}) {
+      SCOPED_TRACE(c.Raw + (bytewise ? ", byte by byte" : ""));
+      std::string answer;
+      TAnswerAssembly state = AssemblyFor(c.Command);
+      bool ok = false;
+      for (std::size_t k = 0; k < c.Raw.size(); k = bytewise ? k + 1 : c.Raw.size())
+        ok |= TakeAnswerPiece(answer, state, std::string_view(c.Raw).substr(k, bytewise ? 1 : c.Raw.size()), true).Ok;
+      EXPECT_TRUE(ok);
+      EXPECT_EQ(answer, c.Cleaned);
+    }
+  }
 }
 
 TEST(AtAnswer, PhoneErrorNumbers) {
