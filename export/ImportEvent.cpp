@@ -39,7 +39,7 @@ constexpr TEventProperty kEventFits[] = {
 // lack; the phone's own reminders carry it too. A reminder from the phone keeps its own.
 constexpr std::int32_t kReminderContentId = -1;
 constexpr std::int32_t kFirstToneContentId = 400;
-constexpr std::size_t kLabelCharacters = 40;
+constexpr qsizetype kLabelCharacters = 40;
 
 const TEventProperty* EventFitOf(const std::string& name) {
   for (const TEventProperty& p : kEventFits)
@@ -220,6 +220,13 @@ void TEventFitter::Reminder(const TComponent* alarm, const TContentLine* oldAlar
   e.AlarmContentID = contentId;
 }
 
+// "event Dentist" for an event that is not taken, by its summary.
+std::string Headed(const TComponent& vevent) {
+  const TContentLine* summary = vevent.Property("SUMMARY");
+  const QString text = summary ? Unescaped(DecodedValue(*summary, nullptr, nullptr)).trimmed() : QString();
+  return text.isEmpty() ? "event" : "event " + text.left(kLabelCharacters).toStdString();
+}
+
 QString TextOf(const TContentLine* line, TEntryNotes& notes) {
   return line ? Unescaped(ValueText(*line, notes)) : QString();
 }
@@ -248,6 +255,7 @@ std::string TEventFitter::Description(const TContentLine* summaryLine, const TCo
     text = summary + QStringLiteral("\r\n") + description;
   const QString location = TextOf(locationLine, notes_).trimmed();
   if (!location.isEmpty()) {
+    while (!text.isEmpty() && text.back().isSpace()) text.chop(1);
     if (!text.isEmpty()) text += QStringLiteral("\r\n");
     text += QStringLiteral("Location: ") + location;
     notes_.Add(TFindingKind::Changed, locationLine->Line, "LOCATION added to the description");
@@ -283,7 +291,8 @@ void TEventFitter::Fit(const TComponent& vevent) {
         if (!oldAlarm) oldAlarm = &p;
         break;
       case TEventFit::Override:
-        file_.Add(TFindingKind::NotTaken, p.Line, "a changed occurrence of a repeating event: not added", "event");
+        file_.Add(TFindingKind::NotTaken, p.Line, "a changed occurrence of a repeating event: not added",
+                  Headed(vevent));
         return;
       case TEventFit::Silent: break;
     }
@@ -307,7 +316,7 @@ void TEventFitter::Fit(const TComponent& vevent) {
   const std::optional<TLocalTime> from = start ? TimeOf(*start) : std::nullopt;
   if (!from) {
     file_.Add(TFindingKind::NotTaken, start ? start->Line : vevent.Line, "an event without a valid start: not added",
-              "event");
+              Headed(vevent));
     return;
   }
   TImported<TEvent> out;
@@ -341,7 +350,8 @@ void TEventFitter::Fit(const TComponent& vevent) {
     last = endAt;
   }
   if (!ToDateNumbers(from->Civil, e.StartDate, e.StartTime) || !ToDateNumbers(last, e.EndDate, e.EndTime)) {
-    file_.Add(TFindingKind::NotTaken, start->Line, "an event outside the years a date can hold: not added", "event");
+    file_.Add(TFindingKind::NotTaken, start->Line, "an event outside the years a date can hold: not added",
+              Headed(vevent));
     return;
   }
 

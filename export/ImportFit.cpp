@@ -81,6 +81,9 @@ constexpr std::string_view kSystemCategories[] = {"myContacts", "starred"};
 
 QString Trimmed(const QString& s) { return s.trimmed(); }
 
+// Findings quote what files hold; whatever bytes that was, the finding is UTF-8.
+std::string Shown(std::string text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toStdString(); }
+
 // Adds item to a list "a, b" unless it is there already.
 void AppendUnique(std::string& list, const std::string& item) {
   if ((", " + list + ", ").find(", " + item + ", ") != std::string::npos) return;
@@ -211,17 +214,20 @@ void Gather(const TComponent& card, TCardValues& v, TEntryNotes& notes) {
         }
         break;
       case TCardFit::Tel: {
-        QString number = Unescaped(value).trimmed();
+        QString number = Unescaped(value);
         // A vCard 4.0 number as a tel: URI; its parameters (";ext=") are not dialled.
         if (SameUpper(p.First("VALUE"), "URI") || number.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive)) {
           if (number.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive)) number = number.mid(4);
-          number = number.section(u';', 0, 0);
+          if (const qsizetype semi = number.indexOf(u';'); semi >= 0) {
+            notes.Add(TFindingKind::LeftOut, p.Line, "TEL: \"" + Utf8(number.mid(semi)) + "\" left out");
+            number.truncate(semi);
+          }
         }
         if (!number.isEmpty()) v.Tels.push_back({number, &p});
         break;
       }
       case TCardFit::Email: {
-        QString address = Unescaped(value).trimmed();
+        QString address = Unescaped(value);
         if (address.startsWith(QStringLiteral("mailto:"), Qt::CaseInsensitive)) address = address.mid(7);
         if (!address.isEmpty()) v.Emails.push_back({address, &p});
         break;
@@ -287,7 +293,7 @@ void TFileNotes::Add(TFindingKind kind, std::size_t line, std::string text, std:
     return;
   }
   ++added_;
-  set_.FileFindings.push_back({kind, {file_, line}, std::move(entry), std::move(text)});
+  set_.FileFindings.push_back({kind, {file_, line}, std::move(entry), Shown(std::move(text))});
 }
 
 void TFileNotes::Finish() {
@@ -300,7 +306,7 @@ void TFileNotes::Finish() {
 }
 
 void TEntryNotes::Add(TFindingKind kind, std::size_t line, std::string text) {
-  findings_.push_back({kind, {file_, line}, {}, std::move(text)});
+  findings_.push_back({kind, {file_, line}, {}, Shown(std::move(text))});
 }
 
 void TEntryNotes::LeftOut(const TContentLine& line, std::string_view what) {
@@ -317,6 +323,10 @@ std::string TEntryNotes::Text(const QString& text, std::string_view field, TText
     if (shaped != before) Add(TFindingKind::Changed, line, std::string(field) + ": line breaks made blanks");
   } else {
     shaped.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n').replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+  }
+  if (shape == TTextShape::AddressPart && shaped.contains(u';')) {
+    shaped.replace(u';', u',');
+    Add(TFindingKind::Changed, line, std::string(field) + ": \";\" made \",\"");
   }
   TFoldReport report;
   std::string latin1 = FoldToLatin1(shaped, &report);
@@ -352,7 +362,7 @@ std::vector<TImportFinding> TEntryNotes::Finish(const std::string& label) {
     findings_.push_back({TFindingKind::Changed, {file_, foldedLine_}, {}, text});
   }
   if (leftOutCount_ > 0) {
-    TImportFinding f{TFindingKind::LeftOut, {file_, leftOutLine_}, {}, "left out: " + leftOut_};
+    TImportFinding f{TFindingKind::LeftOut, {file_, leftOutLine_}, {}, Shown("left out: " + leftOut_)};
     f.Count = leftOutCount_;
     findings_.push_back(std::move(f));
   }
@@ -476,13 +486,14 @@ void FitCard(const TComponent& card, TFileNotes& file) {
              "ADR");
       continue;
     }
-    QStringList street;
-    for (std::size_t k : {2u, 1u, 0u})
-      if (!adr[k].trimmed().isEmpty()) street << adr[k];
-    c.Street = notes.Text(street.join(QStringLiteral("\r\n")), "Street", TTextShape::Lines, at);
-    c.City = notes.Text(adr[3], "City", TTextShape::Lines, at);
-    c.Region = notes.Text(adr[4], "Region", TTextShape::Lines, at);
-    c.PostalCode = notes.Text(adr[5], "Postal code", TTextShape::OneLine, at);
+    // The extended address and the post office box become further street lines.
+    QString street = adr[2];
+    for (std::size_t k : {1u, 0u})
+      if (!adr[k].trimmed().isEmpty()) street += (street.isEmpty() ? QString() : QStringLiteral("\n")) + adr[k];
+    c.Street = notes.Text(street, "Street", TTextShape::AddressPart, at);
+    c.City = notes.Text(adr[3], "City", TTextShape::AddressPart, at);
+    c.Region = notes.Text(adr[4], "Region", TTextShape::AddressPart, at);
+    c.PostalCode = notes.Text(adr[5], "Postal code", TTextShape::AddressPart, at);
     c.Country = notes.Text(adr[6], "Country", TTextShape::Lines, at);
   }
   // A formatted address stands for the structured one; alone, it is the address.
@@ -502,15 +513,20 @@ void FitCard(const TComponent& card, TFileNotes& file) {
     }
   }
 
-  if (!orgIsName && !v.Org.empty() && !Joined(v.Org).isEmpty()) {
+  if (!orgIsName && !Joined(v.Org).isEmpty() && Joined(v.Org) != name) {
     noteLines.insert(noteLines.begin(), Labelled("Organisation", {}, Joined(v.Org)));
     added.insert(added.begin(), "ORG");
   }
   for (const auto& [text, from] : v.NoteLines) noteLines.push_back(text);
-  QStringList note;
-  for (const QString& n : v.Notes) note << n;
-  for (const QString& n : noteLines) note << n;
-  c.Note = notes.Text(note.join(QStringLiteral("\r\n")), "Note", TTextShape::Lines, card.Line);
+  QString note = QStringList(v.Notes.begin(), v.Notes.end()).join(u'\n');
+  if (!noteLines.empty()) {
+    // Labelled lines follow the note's last line, not blank lines after it.
+    while (!note.isEmpty() && note.back().isSpace()) note.chop(1);
+    if (!note.isEmpty()) note += u'\n';
+    note += QStringList(noteLines.begin(), noteLines.end()).join(u'\n');
+  }
+  const TContentLine* noteLine = card.Property("NOTE");
+  c.Note = notes.Text(note, "Note", TTextShape::Lines, noteLine ? noteLine->Line : card.Line);
   if (!added.empty()) {
     std::string list;
     for (const std::string& a : added) AppendUnique(list, a);

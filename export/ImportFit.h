@@ -21,7 +21,8 @@
 // A card of KIND:group (or Apple's X-ADDRESSBOOKSERVER-KIND:group) is a group by its FN.
 //
 // The phone keeps ISO-8859-1 (Latin1Fold.h) with CR LF line breaks; a one-line field
-// gets its line breaks as blanks. Its numbers carry the numbering plan the phone writes
+// gets its line breaks as blanks, and a ";" in an address part before the country
+// becomes ",". Its numbers carry the numbering plan the phone writes
 // for its own entries: 145 for a number that begins with "+", else 129.
 
 #include <QString>
@@ -49,7 +50,8 @@ inline constexpr TFieldLimit kFieldLimits[] = {
 inline constexpr std::int32_t kNpiInternational = 145;
 inline constexpr std::int32_t kNpiNational = 129;
 
-enum class TTextShape { OneLine, Lines };
+// One line; lines; lines without ";", which ends an address part in the phone's text.
+enum class TTextShape { OneLine, Lines, AddressPart };
 
 // The findings of one file; kMaxFileFindings of them are kept, the rest counted in one.
 class TFileNotes {

@@ -56,7 +56,7 @@ std::string Plural(int n, const char* one, const char* many) {
 
 class TPlanner {
  public:
-  TPlanner(const TEntryLists& phone, const TMatchOptions& options) : phone_(phone), options_(options) {
+  TPlanner(const TEntryLists& phone, const TMatchOptions& options) : options_(options) {
     plan_.Store.RingTones.resize(FactoryRingToneCount);
     for (const TGroup& g : phone.Groups) {
       phoneGroups_.emplace(TextKey(g.Name), &g);
@@ -195,7 +195,6 @@ class TPlanner {
     store.push_back(std::move(r));
   }
 
-  const TEntryLists& phone_;
   const TMatchOptions& options_;
   TImportPlan plan_;
   std::map<std::string, const TGroup*> phoneGroups_;
