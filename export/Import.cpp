@@ -1,7 +1,5 @@
 #include "Import.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 #include <cmath>
 #include <exception>
@@ -17,7 +15,6 @@
 namespace {
 
 constexpr std::size_t kLabelCharacters = 40;
-constexpr std::size_t kReadChunk = 64 * 1024;
 
 // Which component may stand inside which; "" is the file itself. A component of another
 // name is carried as it is and left out with a finding.
@@ -410,34 +407,12 @@ TImportSet ImportFiles(const QStringList& files, const TImportSettings& settings
   TImportSet set;
   for (const QString& name : files) {
     const std::string shown = name.toStdString();
-    QFile file(name);
-    // Only a regular file: a folder cannot be read, and a pipe could keep us waiting.
-    if (!QFileInfo(name).isFile() || !file.open(QIODevice::ReadOnly)) {
-      set.FileFindings.push_back({TFindingKind::NotTaken, {shown, 0}, {}, "cannot open the file: nothing taken"});
-      continue;
-    }
     std::string bytes;
-    bool tooLarge = false, failed = false;
-    std::string chunk(kReadChunk, '\0');
-    for (;;) {
-      const qint64 n = file.read(chunk.data(), static_cast<qint64>(chunk.size()));
-      if (n <= 0) {
-        failed = n < 0;
-        break;
-      }
-      if (bytes.size() + static_cast<std::size_t>(n) > MaxBackupFileSize) {
-        tooLarge = true;
-        break;
-      }
-      bytes.append(chunk, 0, static_cast<std::size_t>(n));
-    }
-    if (failed) {
-      set.FileFindings.push_back({TFindingKind::NotTaken, {shown, 0}, {}, "cannot read the file: nothing taken"});
-      continue;
-    }
-    if (tooLarge) {
-      set.FileFindings.push_back(
-          {TFindingKind::NotTaken, {shown, 0}, {}, "larger than 16 MiB, more than any phone holds: not read"});
+    try {
+      // Regular files of at most 16 MiB, read as Load reads a backup.
+      bytes = ReadBackupBytes(name);
+    } catch (const std::exception& refused) {
+      set.FileFindings.push_back({TFindingKind::NotTaken, {shown, 0}, {}, std::string(refused.what()) + ": nothing taken"});
       continue;
     }
     ImportText(set, shown, bytes, settings);

@@ -179,6 +179,12 @@ TEST(Import, FilesGiveThePhonesRecordsAndFindings) {
       EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; }))
           << "no finding with: " << part << "\nthere are:\n" << ::testing::PrintToString(lines);
   }
+  // Files by name: a folder is refused with a finding, a file read whole.
+  const QString folder = QStringLiteral(ZARVO_IMPORT_FILES);
+  const TImportSet byName = ImportFiles({folder, folder + QStringLiteral("/google-contacts.vcf")}, InBerlin());
+  EXPECT_EQ(byName.Contacts.size(), 2u);
+  ASSERT_FALSE(byName.FileFindings.empty());
+  EXPECT_EQ(FindingLine(byName.FileFindings[0]), folder.toStdString() + ": Cannot open file " + folder.toStdString() + ": nothing taken");
 }
 
 // What the export carries of a text: as a reader shows it, line breaks as CR LF.
