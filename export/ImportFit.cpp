@@ -158,7 +158,7 @@ struct TCardValues {
     QString Text;
     const TContentLine* Line;
   };
-  std::vector<TValue> Tels, Emails, Adrs, Labels;
+  std::vector<TValue> Tels, Emails, Adrs, Labels, Birthdays;
   std::vector<QString> Notes;
   std::vector<std::pair<QString, const TContentLine*>> Categories;
   std::vector<std::pair<QString, std::size_t>> NoteLines;  // with the line they came from
@@ -192,6 +192,7 @@ void Gather(const TComponent& card, TCardValues& v, TEntryNotes& notes) {
       notes.LeftOut(p);
       continue;
     }
+    if (fit->Fit == TCardFit::Silent) continue;
     const QString value = ValueText(p, notes);
     switch (fit->Fit) {
       case TCardFit::Name:
@@ -234,7 +235,7 @@ void Gather(const TComponent& card, TCardValues& v, TEntryNotes& notes) {
       }
       case TCardFit::Adr: v.Adrs.push_back({value, &p}); break;
       case TCardFit::Label: v.Labels.push_back({Unescaped(value), &p}); break;
-      case TCardFit::Bday: break;  // taken below, once the record exists
+      case TCardFit::Bday: v.Birthdays.push_back({value, &p}); break;
       case TCardFit::Note:
         if (!value.isEmpty()) v.Notes.push_back(Unescaped(value));
         break;
@@ -500,8 +501,8 @@ void FitCard(const TComponent& card, TFileNotes& file) {
   if (v.Adrs.empty())
     for (const TCardValues::TValue& l : v.Labels) toNote(Labelled("Address", labelOf(*l.Line), Joined({l.Text})), "LABEL");
 
-  for (const TContentLine& p : card.Properties)
-    if (p.Name == "BDAY" && c.Birthday == 0) TakeBirthday(ValueText(p, notes), p, c, notes);
+  for (const TCardValues::TValue& b : v.Birthdays)
+    if (c.Birthday == 0) TakeBirthday(b.Text, *b.Line, c, notes);
 
   if (!v.Categories.empty()) {
     out.GroupName = notes.Text(v.Categories.front().first, "Group name", TTextShape::OneLine, v.Categories.front().second->Line);
