@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <cmath>
+#include <cstdio>
 #include <exception>
 
 #include "AppException.h"
@@ -354,22 +355,32 @@ std::string Headline(const std::string& latin1) {
   return Latin1ToUtf8(line);
 }
 
-std::string Padded(int value, int width) {
-  std::string s = std::to_string(value);
-  if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
-  return s;
-}
-
 std::string NameOrNone(const std::string& latin1) { return latin1.empty() ? "(no name)" : Latin1ToUtf8(latin1); }
 
 }  // namespace
 
+TImportFinding MakeFinding(TFindingKind kind, TEntryOrigin where, std::string entry, std::string text) {
+  TImportFinding f;
+  f.Kind = kind;
+  f.Where = std::move(where);
+  f.Entry = std::move(entry);
+  f.Text = std::move(text);
+  return f;
+}
+
 std::string FindingLine(const TImportFinding& finding) {
   std::string line = finding.Where.File;
-  if (finding.Where.Line > 0) line += ":" + std::to_string(finding.Where.Line);
+  if (finding.Where.Line > 0) {
+    line += ':';
+    line += std::to_string(finding.Where.Line);
+  }
   line += ": ";
-  if (!finding.Entry.empty()) line += finding.Entry + ": ";
-  return line + finding.Text;
+  if (!finding.Entry.empty()) {
+    line += finding.Entry;
+    line += ": ";
+  }
+  line += finding.Text;
+  return line;
 }
 
 std::string EntryLabel(const TGroup& g) { return "group " + NameOrNone(g.Name); }
@@ -382,10 +393,16 @@ std::string EntryLabel(const TEvent& e) {
     int y = 0, m = 0, d = 0, h = 0, mi = 0, s = 0;
     DecodeDate(e.StartDate, y, m, d);
     DecodeTime(std::isfinite(e.StartTime) ? e.StartTime : 0, h, mi, s);
-    label += " " + Padded(y, 4) + "-" + Padded(m, 2) + "-" + Padded(d, 2) + " " + Padded(h, 2) + ":" + Padded(mi, 2);
+    char when[32];
+    std::snprintf(when, sizeof when, " %04d-%02d-%02d %02d:%02d", y, m, d, h, mi);
+    label += when;
   }
   const std::string headline = Headline(e.Description);
-  return headline.empty() ? label : label + " " + headline;
+  if (!headline.empty()) {
+    label += ' ';
+    label += headline;
+  }
+  return label;
 }
 
 void ImportText(TImportSet& set, const std::string& fileName, std::string_view bytes, const TImportSettings& settings) {
@@ -412,7 +429,8 @@ TImportSet ImportFiles(const QStringList& files, const TImportSettings& settings
       // Regular files of at most 16 MiB, read as Load reads a backup.
       bytes = ReadBackupBytes(name);
     } catch (const std::exception& refused) {
-      set.FileFindings.push_back({TFindingKind::NotTaken, {shown, 0}, {}, std::string(refused.what()) + ": nothing taken"});
+      set.FileFindings.push_back(
+          MakeFinding(TFindingKind::NotTaken, {shown, 0}, {}, std::string(refused.what()) + ": nothing taken"));
       continue;
     }
     ImportText(set, shown, bytes, settings);

@@ -63,6 +63,8 @@ struct TImportFinding {
   int Count = 1;      // fields it stands for ("left out: PHOTO, X-ABUID" stands for 2)
 };
 
+TImportFinding MakeFinding(TFindingKind kind, TEntryOrigin where, std::string entry, std::string text);
+
 // "contacts.vcf:12: contact Doe;John: TITLE added to the note" (the entry part only when
 // there is one, the line only when it is known).
 std::string FindingLine(const TImportFinding& finding);

@@ -294,20 +294,20 @@ void TFileNotes::Add(TFindingKind kind, std::size_t line, std::string text, std:
     return;
   }
   ++added_;
-  set_.FileFindings.push_back({kind, {file_, line}, std::move(entry), Shown(std::move(text))});
+  set_.FileFindings.push_back(MakeFinding(kind, {file_, line}, std::move(entry), Shown(std::move(text))));
 }
 
 void TFileNotes::Finish() {
   std::stable_sort(set_.FileFindings.begin() + static_cast<std::ptrdiff_t>(first_), set_.FileFindings.end(),
                    [](const TImportFinding& a, const TImportFinding& b) { return a.Where.Line < b.Where.Line; });
   if (dropped_ == 0) return;
-  set_.FileFindings.push_back(
-      {TFindingKind::Broken, {file_, 0}, {}, std::to_string(dropped_) + " further findings in this file not listed"});
+  set_.FileFindings.push_back(MakeFinding(TFindingKind::Broken, {file_, 0}, {},
+                                          std::to_string(dropped_) + " further findings in this file not listed"));
   dropped_ = 0;
 }
 
 void TEntryNotes::Add(TFindingKind kind, std::size_t line, std::string text) {
-  findings_.push_back({kind, {file_, line}, {}, Shown(std::move(text))});
+  findings_.push_back(MakeFinding(kind, {file_, line}, {}, Shown(std::move(text))));
 }
 
 void TEntryNotes::LeftOut(const TContentLine& line, std::string_view what) {
@@ -360,10 +360,10 @@ std::vector<TImportFinding> TEntryNotes::Finish(const std::string& label) {
     if (!fold_.Examples.empty()) text += ": " + fold_.Examples;
     if (fold_.Unknown > 0) text += "; " + std::to_string(fold_.Unknown) + " character(s) without a likeness became \"?\"";
     if (fold_.Dropped > 0) text += "; " + std::to_string(fold_.Dropped) + " invisible or control character(s) removed";
-    findings_.push_back({TFindingKind::Changed, {file_, foldedLine_}, {}, text});
+    findings_.push_back(MakeFinding(TFindingKind::Changed, {file_, foldedLine_}, {}, text));
   }
   if (leftOutCount_ > 0) {
-    TImportFinding f{TFindingKind::LeftOut, {file_, leftOutLine_}, {}, Shown("left out: " + leftOut_)};
+    TImportFinding f = MakeFinding(TFindingKind::LeftOut, {file_, leftOutLine_}, {}, Shown("left out: " + leftOut_));
     f.Count = leftOutCount_;
     findings_.push_back(std::move(f));
   }

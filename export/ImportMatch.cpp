@@ -276,14 +276,14 @@ std::vector<std::string> ImportReport(const TImportPlan& plan, bool verbose) {
   for (const TImportFinding& f : plan.FileFindings) lines.push_back(FindingLine(f));
   for (const TPlannedEntry& e : plan.Entries) {
     if (e.Findings.empty()) continue;
-    TImportFinding joined{TFindingKind::Changed, e.Origin, e.Label, {}};
+    TImportFinding joined = MakeFinding(TFindingKind::Changed, e.Origin, e.Label, {});
     for (const TImportFinding& f : e.Findings) joined.Text += (joined.Text.empty() ? "" : "; ") + f.Text;
     lines.push_back(FindingLine(joined));
   }
   if (!verbose) return lines;
   for (const TSkippedDuplicate& d : plan.Duplicates) {
-    TImportFinding f{TFindingKind::Changed, d.Origin, d.Label,
-                     d.OnPhone ? "already on the phone as " + d.Match : "already in " + d.Match};
+    const TImportFinding f = MakeFinding(TFindingKind::Changed, d.Origin, d.Label,
+                                         d.OnPhone ? "already on the phone as " + d.Match : "already in " + d.Match);
     lines.push_back(FindingLine(f));
   }
   return lines;

@@ -108,7 +108,7 @@ std::string FoldToLatin1(const QString& text, TFoldReport* report) {
     }
     std::string near = NearestForm(c);
     if (near.empty()) {
-      near = "?";
+      near.push_back('?');
       ++r.Unknown;
     } else {
       ++r.Replaced;
