@@ -95,7 +95,7 @@ void WriteBackupFile(const QString& fileName, const TLines& lines) {
   if (ReplaceFileContent(QFile::encodeName(fileName).toStdString(), text) != 0) ThrowCannotCreate(fileName);
 }
 
-TLines ReadBackupFile(const QString& fileName) {
+std::string ReadBackupBytes(const QString& fileName) {
   // Only a regular file: a directory cannot be read, and a pipe would block the window.
   QFile file(fileName);
   if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) ThrowCannotOpen(fileName);
@@ -115,8 +115,10 @@ TLines ReadBackupFile(const QString& fileName) {
     if (text.size() + static_cast<std::size_t>(n) > MaxBackupFileSize) throw tooLarge();
     text.append(chunk, 0, static_cast<std::size_t>(n));
   }
-  return SplitLines(text);
+  return text;
 }
+
+TLines ReadBackupFile(const QString& fileName) { return SplitLines(ReadBackupBytes(fileName)); }
 
 void FileParsedEntries(TEntryLists& lists) {
   lists.ClearKindLists();

@@ -49,6 +49,8 @@ void WriteBackupFile(const QString& fileName, const TLines& lines);
 // The file's lines. Throws std::runtime_error("Cannot open file <name>"),
 // and a clear error for a file above MaxBackupFileSize.
 TLines ReadBackupFile(const QString& fileName);
+// The same file's bytes, as they are (the importer reads other files with it too).
+std::string ReadBackupBytes(const QString& fileName);
 
 // Empties the kind lists and files every record of lists.vObjects
 // by its Kind: groups, contacts and events with UID -1 (and NewGroupID -1), ring tones

@@ -13,10 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path CorpusDir() {
-  if (const char* dir = std::getenv("ZARVO_CORPUS_DIR")) return dir;
-  return fs::path(ZARVO_SHARED_DIR) / "corpus";
-}
+fs::path CorpusDir() { return ::CorpusDir(ZARVO_SHARED_DIR); }
 
 #define SKIP_WITHOUT_CORPUS()                                                          \
   if (!fs::is_directory(CorpusDir())) GTEST_SKIP() << "no corpus at " << CorpusDir()

@@ -55,22 +55,6 @@ TLines SplitText(std::string_view text) {
   return lines;
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::filesystem::path> FilesBelow(const std::filesystem::path& dir) {
-  std::vector<std::filesystem::path> files;
-  std::error_code ec;
-  if (!std::filesystem::is_directory(dir, ec)) return files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir, ec)) {
-    if (entry.is_regular_file()) files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 namespace {
 
 bool IsEndLine(const std::string& line) {

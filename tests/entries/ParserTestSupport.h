@@ -1,7 +1,7 @@
 #pragma once
 // Shared helpers of the parser tests: a parse that keeps its log, the findings between
 // the frame lines, wrappers that put property lines into a vCard or a vEvent, and the
-// backup file's line split.
+// backup file's line split (the files themselves: CorpusFiles.h).
 
 #include <filesystem>
 #include <initializer_list>
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CorpusFiles.h"
 #include "Entries.h"
 
 struct TParsed {
@@ -32,10 +33,6 @@ TLines InVEvent(const TLines& body);
 // Lines as a backup file load makes them: a line ends at CR LF, a lone CR or a lone LF,
 // and a NUL character ends the text.
 TLines SplitText(std::string_view text);
-std::string ReadFile(const std::filesystem::path& path);
-
-// Every regular file below dir (none when dir is missing), sorted.
-std::vector<std::filesystem::path> FilesBelow(const std::filesystem::path& dir);
 
 // Checks that hold for every parse, whatever its input: the frame, one finding at most
 // per line (besides those about END lines missing there) in increasing line order,
