@@ -351,17 +351,9 @@ std::int32_t NodeGroupId(const QTreeWidgetItem* node) {
 // ILogPane
 
 void TfrmMain::InsertLine(const std::string& rendered) {
-  const QString text = QString::fromLatin1(rendered.data(), static_cast<qsizetype>(rendered.size()));
-  // CR LF, a lone CR and a lone LF each end a line.
-  qsizetype start = 0;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text[i];
-    if (c != QLatin1Char('\r') && c != QLatin1Char('\n')) continue;
-    reLog->AppendLine(text.mid(start, i - start));
-    if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
-    start = i + 1;
-  }
-  reLog->AppendLine(text.mid(start));
+  ForEachLogLine(rendered, [this](std::string_view line) {
+    reLog->AppendLine(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+  });
 }
 
 // ---------------------------------------------------------------------------------------
