@@ -9,6 +9,7 @@
 #include "ExportBackup.h"
 #include "Handler.h"
 #include "Maker.h"
+#include "OperationEdge.h"
 #include "PhoneReader.h"
 #include "PhoneRestorer.h"
 #include "PhoneCommands.h"
@@ -167,17 +168,7 @@ void TfrmMain::btnExitKeyDown(int key) {
 
 void TfrmMain::FormClose() {
   parseLines_.reset();
-  if (!vaComm_.IsOpen()) return;
-  // The port is closed also when the goodbye to the phone fails; the failure is shown
-  // after that.
-  RunHandler(
-      [this] {
-        if (exchange_.IsDataModeOn()) exchange_.SendCommand(std::string(cmdDataModeOff));
-      },
-      [this] {
-        Timer.stop();
-        vaComm_.Close();
-      });
+  ClosePhoneConnection(*this);
 }
 
 void TfrmMain::FillTreeMenu(QMenu& menu) {
@@ -250,6 +241,9 @@ TLines& TfrmMain::ParseLines() {
 IProgressWindow& TfrmMain::Progress() { return progressRelay_; }
 
 int TfrmMain::SelectedPortIndex() const { return cbxCOMPort->currentIndex(); }
+
+// Entry i of the list, "COM 1" to "COM 8", stands for port number i + 1.
+TPortChoice TfrmMain::PortTarget() const { return {"COM%d", SelectedPortIndex() + 1}; }
 
 void TfrmMain::SetControlEnabled(TMainControl control, bool enabled) {
   QWidget* widget = nullptr;
