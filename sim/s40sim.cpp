@@ -43,6 +43,8 @@ Behaviour:
   --fold-result-codes  serve entries holding lines "OK", "ERROR", "+CME ERROR: 3", ">"
                        (notes, descriptions and addresses folded so, ring tone records
                        filled so where unused), each such line ending a piece
+  --cut-names N        store only the first N characters of the names of contacts,
+                       groups and ring tones, as phones with short fields do
   --help               this text
 
 By hand: the phone echoes what it is sent and takes commands ending in CR (or LF):
@@ -69,6 +71,7 @@ int main(int argc, char** argv) {
   std::string source = "--sample", fromPath, printPath, dumpPath, identity;
   std::optional<int> factory;
   bool splitEveryByte = false, foldResultCodes = false;
+  int cutNames = 0;
   TSimOptions options;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -113,6 +116,8 @@ int main(int argc, char** argv) {
       splitEveryByte = true;
     } else if (arg == "--fold-result-codes") {
       foldResultCodes = true;
+    } else if (arg == "--cut-names") {
+      if (!number(cutNames) || cutNames < 1) return Fail("--cut-names needs a number of characters, 1 or more");
     } else {
       return Fail("unknown option or missing value: " + arg);
     }
@@ -133,6 +138,7 @@ int main(int argc, char** argv) {
     if (factory) sim.Faults().FactoryRingTones = *factory;
     sim.Faults().SplitEveryByte = splitEveryByte;
     sim.Faults().FoldResultCodes = foldResultCodes;
+    sim.Faults().CutNamesTo = cutNames;
 
     std::string path = sim.SlavePath();
     if (!printPath.empty()) {
