@@ -73,38 +73,29 @@ std::string Label(const TGroup& g) { return Label("group", g.Name); }
 std::string Label(const TContact& c) { return Label("contact", c.Name); }
 std::string Label(const TEvent& e) { return Label("event", e.Description); }
 
+// The numbering plans of a group's or a contact's five numbers, at the end of its fields.
+template <class Record>
+TFields WithNumberingPlans(TFields fields, const Record& r) {
+  fields.insert(fields.end(), {{"NPI home", Number(r.NPIHome)},
+                               {"NPI work", Number(r.NPIWork)},
+                               {"NPI mobile", Number(r.NPICell)},
+                               {"NPI fax", Number(r.NPIFax)},
+                               {"NPI data", Number(r.NPIModem)}});
+  return fields;
+}
+
 TFields Fields(const TGroup& g, const TEntryLists&) {
-  return {{"Name", g.Name},
-          {"Ring tone", Number(g.GroupSoundID)},
-          {"NPI home", Number(g.NPIHome)},
-          {"NPI work", Number(g.NPIWork)},
-          {"NPI mobile", Number(g.NPICell)},
-          {"NPI fax", Number(g.NPIFax)},
-          {"NPI data", Number(g.NPIModem)}};
+  return WithNumberingPlans({{"Name", g.Name}, {"Ring tone", Number(g.GroupSoundID)}}, g);
 }
 
 TFields Fields(const TContact& c, const TEntryLists& lists) {
-  return {{"Name", c.Name},
-          {"Home number", c.TelHome},
-          {"Work number", c.TelWork},
-          {"Mobile number", c.TelCell},
-          {"Fax number", c.TelFax},
-          {"Data number", c.TelModem},
-          {"E-mail", c.EMail},
-          {"Street", c.Street},
-          {"City", c.City},
-          {"Region", c.Region},
-          {"Postal code", c.PostalCode},
-          {"Country", c.Country},
-          {"Birthday", When(c.Birthday)},
-          {"Note", c.Note},
-          {"Group", GroupName(lists, c.GroupID)},
-          {"Group ring tone", Number(c.GroupSoundID)},
-          {"NPI home", Number(c.NPIHome)},
-          {"NPI work", Number(c.NPIWork)},
-          {"NPI mobile", Number(c.NPICell)},
-          {"NPI fax", Number(c.NPIFax)},
-          {"NPI data", Number(c.NPIModem)}};
+  TFields fields{{"Name", c.Name}};
+  for (const TContactText& text : ContactTexts) fields.emplace_back(text.Label, c.*text.Field);
+  fields.insert(fields.end(), {{"Birthday", When(c.Birthday)},
+                               {"Note", c.Note},
+                               {"Group", GroupName(lists, c.GroupID)},
+                               {"Group ring tone", Number(c.GroupSoundID)}});
+  return WithNumberingPlans(std::move(fields), c);
 }
 
 TFields Fields(const TEvent& e, const TEntryLists&) {

@@ -1,11 +1,12 @@
 // zarvo-cli: the phone from a shell. identify, backup and restore through the same code
 // as the ZARVO window, with the exit status a script can rely on (Commands.h).
 #include <QCoreApplication>
-#include <QLocale>
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
+#include "CommandLine.h"
 #include "Commands.h"
 
 #ifndef ZARVO_VERSION
@@ -108,47 +109,23 @@ int UsageError(const std::string& command, const std::string& text) {
 // or nothing.
 std::optional<std::string> Parse(int argc, char** argv, TArguments& a) {
   TCliOptions& o = a.Options;
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+  TCommandLine line(argc, argv);
+  while (line.Next()) {
+    if (!line.IsOption()) {
       if (o.Command.empty())
-        o.Command = arg;
+        o.Command = line.Word();
       else
-        a.Files.push_back(arg);
+        a.Files.push_back(line.Word());
       continue;
     }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    std::optional<std::string> inlineValue;
-    if (const std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-      inlineValue = arg.substr(eq + 1);
-      arg.resize(eq);
-    }
-    const auto value = [&](std::optional<std::string>& into) -> std::optional<std::string> {
-      if (into) return "option " + arg + " given twice";
-      if (inlineValue)
-        into = *inlineValue;
-      else if (i + 1 < argc)
-        into = argv[++i];
-      else
-        return "option " + arg + " needs a value";
-      return std::nullopt;
-    };
-    const auto flag = [&](bool& into) -> std::optional<std::string> {
-      if (inlineValue) return "option " + arg + " takes no value";
-      into = true;
-      return std::nullopt;
-    };
+    const std::string& arg = line.Word();
     std::optional<std::string> error;
     if (arg == "--port") {
-      error = value(o.Port);
+      error = line.Value(o.Port);
       if (!error && !PortFromArgument(*o.Port)) error = "--port takes COMn, n or a device path, not \"" + *o.Port + "\"";
     } else if (arg == "--progress") {
       std::optional<std::string> when;
-      error = value(when);
+      error = line.Value(when);
       if (!error) {
         if (*when == "auto")
           o.Progress = TProgressStyle::Auto;
@@ -160,17 +137,17 @@ std::optional<std::string> Parse(int argc, char** argv, TArguments& a) {
           error = "--progress takes auto, lines or json, not \"" + *when + "\"";
       }
     } else if (arg == "--log") {
-      error = value(o.Log);
+      error = line.Value(o.Log);
     } else if (arg == "--force") {
-      error = flag(o.Force);
+      error = line.Flag(o.Force);
     } else if (arg == "--verify") {
-      error = flag(o.Verify);
+      error = line.Flag(o.Verify);
     } else if (arg == "-q" || arg == "--quiet") {
-      error = flag(o.Quiet);
+      error = line.Flag(o.Quiet);
     } else if (arg == "-h" || arg == "--help") {
-      error = flag(a.Help);
+      error = line.Flag(a.Help);
     } else if (arg == "--version") {
-      error = flag(a.Version);
+      error = line.Flag(a.Version);
     } else {
       error = "unknown option " + arg;
     }
