@@ -56,6 +56,7 @@ std::optional<std::string> TargetProblem(const QString& file, bool force) {
   const QFileInfo info(file);
   if (info.isDir()) return "Error: Cannot create file " + Utf8(file) + ": it is a folder";
   if ((info.exists() || info.isSymLink()) && !force) return Utf8(file) + ": exists (use --force to replace it)";
+  if (info.exists() && !info.isWritable()) return "Error: Cannot create file " + Utf8(file) + ": it is not writable";
   const QString folder = info.absolutePath();
   if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
     return "Error: Cannot create file " + Utf8(file) + ": the folder " + Utf8(folder) + " is not writable";
@@ -230,11 +231,9 @@ int TRun::Restore() {
   const int errorsBefore = host_.Messages().Errors;
   bool started = false, stored = false, verified = false;
   std::array<int, 4> onPhone{};
-  TLoadCounts filed;
   std::vector<TStoredDifference> differences;
   LoadBackup(host_, [&](IMainWindowHost& host, const TLoadCounts& counts) {
     started = true;
-    filed = counts;
     {
       // What the stores got through, however the restore ends.
       struct TKeep {
@@ -246,11 +245,13 @@ int TRun::Restore() {
     }
     if (stored && options_.Verify) verified = CheckRestore(host, counts, differences);
   });
+  // A goodbye that fails afterwards is shown, but the restore is done.
+  const bool troubled = host_.Messages().Errors != errorsBefore;
   Close();
 
   if (!started) {
     // The exception report has said why, or the parser found fewer than three lines.
-    if (host_.Messages().Errors == errorsBefore) out_.Message("Error: " + Utf8(file) + ": not a backup file: too short");
+    if (!troubled) out_.Message("Error: " + Utf8(file) + ": not a backup file: too short");
     return ExitTrouble;
   }
   if (!stored) {
@@ -274,7 +275,7 @@ int TRun::Restore() {
                                                              "differences") + " found").c_str());
   std::fflush(stdout);
   if (signals_.First()) return Stopped(stored ? "the check was not finished" : "the restore was not finished");
-  if (!stored || host_.Messages().Errors != errorsBefore) return ExitTrouble;
+  if (!stored || troubled) return ExitTrouble;
   if (options_.Verify && !verified) return ExitTrouble;
   return differences.empty() ? ExitDone : ExitDiffer;
 }
