@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>  // renameat2
 
 namespace {
 
@@ -195,22 +196,25 @@ int RemoveStaleIn(int dir) {
   return removed;
 }
 
-}  // namespace
-
-bool IsSaveTemporaryName(std::string_view fileName) {
-  if (fileName.size() < 2 + kTag.size() + kRandomLength || fileName[0] != '.') return false;
-  const std::string_view tail = fileName.substr(fileName.size() - kRandomLength);
-  for (char c : tail)
-    if (!IsAlnum(c)) return false;
-  return fileName.substr(fileName.size() - kRandomLength - kTag.size(), kTag.size()) == kTag;
+// Gives the written file its name: over an existing file, or only while the name is free.
+int Publish(int dir, const std::string& name, const std::string& base, bool replace) {
+  if (replace) return ::renameat(dir, name.c_str(), dir, base.c_str()) == 0 ? 0 : Errno();
+  if (::renameat2(dir, name.c_str(), dir, base.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return Errno();
+  // A file system without that flag: a second link to the file fails as well when the
+  // name is taken.
+  if (::linkat(dir, name.c_str(), dir, base.c_str(), 0) == 0) {
+    ::unlinkat(dir, name.c_str(), 0);
+    return 0;
+  }
+  if (errno != EPERM && errno != EOPNOTSUPP) return Errno();
+  // Nor hard links (FAT): the name is looked at last thing before the rename.
+  struct stat st{};
+  if (::fstatat(dir, base.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  return ::renameat(dir, name.c_str(), dir, base.c_str()) == 0 ? 0 : Errno();
 }
 
-int RemoveStaleSaveFiles(const std::string& folder) {
-  TFd dir(Retried([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-  return dir.Get() < 0 ? 0 : RemoveStaleIn(dir.Get());
-}
-
-int ReplaceFileContent(const std::string& path, std::string_view content) {
+int WriteFileContent(const std::string& path, std::string_view content, bool replace) {
   std::string target = path;
   if (const int e = ResolveLinks(target)) return e;
   const std::size_t slash = target.rfind('/');
@@ -222,6 +226,7 @@ int ReplaceFileContent(const std::string& path, std::string_view content) {
   mode_t mode = 0;
   const mode_t* keepMode = nullptr;
   if (::stat(target.c_str(), &st) == 0) {
+    if (!replace) return EEXIST;
     if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     if (::access(target.c_str(), W_OK) != 0) return Errno(EACCES);
     mode = st.st_mode & 07777;
@@ -238,12 +243,35 @@ int ReplaceFileContent(const std::string& path, std::string_view content) {
   std::string name;
   int error = WriteUnnamed(dir.Get(), base, content, keepMode, file, name);
   if (error < 0) error = WriteNamed(dir.Get(), base, content, keepMode, file, name);
-  if (error == 0 && ::renameat(dir.Get(), name.c_str(), dir.Get(), base.c_str()) != 0) error = Errno();
+  if (error == 0) error = Publish(dir.Get(), name, base, replace);
   if (error != 0) {
     if (!name.empty()) ::unlinkat(dir.Get(), name.c_str(), 0);
     return error;
   }
-  // The rename made durable; best effort, the content itself is already on the disk.
+  // The new name made durable; best effort, the content itself is already on the disk.
   Retried([&] { return ::fsync(dir.Get()); });
   return 0;
+}
+
+}  // namespace
+
+bool IsSaveTemporaryName(std::string_view fileName) {
+  if (fileName.size() < 2 + kTag.size() + kRandomLength || fileName[0] != '.') return false;
+  const std::string_view tail = fileName.substr(fileName.size() - kRandomLength);
+  for (char c : tail)
+    if (!IsAlnum(c)) return false;
+  return fileName.substr(fileName.size() - kRandomLength - kTag.size(), kTag.size()) == kTag;
+}
+
+int RemoveStaleSaveFiles(const std::string& folder) {
+  TFd dir(Retried([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+  return dir.Get() < 0 ? 0 : RemoveStaleIn(dir.Get());
+}
+
+int ReplaceFileContent(const std::string& path, std::string_view content) {
+  return WriteFileContent(path, content, /*replace=*/true);
+}
+
+int CreateFileContent(const std::string& path, std::string_view content) {
+  return WriteFileContent(path, content, /*replace=*/false);
 }

@@ -22,6 +22,10 @@
 
 int ReplaceFileContent(const std::string& path, std::string_view content);
 
+// The same for a file that must not exist yet: its name is taken only if still free when
+// the complete file gets it, so a file that appeared meanwhile is never replaced (EEXIST).
+int CreateFileContent(const std::string& path, std::string_view content);
+
 // Removes our stale temporary files from the folder; the number removed.
 int RemoveStaleSaveFiles(const std::string& folder);
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -79,7 +80,7 @@ TLines BuildBackupLines(const TEntryLists& lists, TLines& parseLines) {
   return file;
 }
 
-void WriteBackupFile(const QString& fileName, const TLines& lines) {
+void WriteBackupFile(const QString& fileName, const TLines& lines, TExistingFile existing) {
   std::string text;
   std::size_t size = 0;
   for (const auto& l : lines) size += l.size() + 2;
@@ -92,7 +93,16 @@ void WriteBackupFile(const QString& fileName, const TLines& lines) {
   // Written beside the target and renamed over it once on the disk: a failure, a crash
   // or a kill before that leaves the old file; a killed save's leftovers are cleared by
   // the next save (AtomicFile.h).
-  if (ReplaceFileContent(QFile::encodeName(fileName).toStdString(), text) != 0) ThrowCannotCreate(fileName);
+  const std::string path = QFile::encodeName(fileName).toStdString();
+  if (existing == TExistingFile::Replace) {
+    if (ReplaceFileContent(path, text) != 0) ThrowCannotCreate(fileName);
+    return;
+  }
+  if (const int error = CreateFileContent(path, text); error != 0) {
+    if (error == EEXIST)
+      throw std::runtime_error("Cannot create file " + Utf8(fileName) + ": a file of that name exists");
+    ThrowCannotCreate(fileName);
+  }
 }
 
 std::string ReadBackupBytes(const QString& fileName) {

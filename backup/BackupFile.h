@@ -43,8 +43,11 @@ TLines BuildBackupLines(const TEntryLists& lists, TLines& parseLines);
 
 // Every line followed by CR LF, atomically replacing the file. Throws
 // std::runtime_error("Cannot create file <name>") when the file cannot be created or
-// written to the end; the old file is then untouched.
-void WriteBackupFile(const QString& fileName, const TLines& lines);
+// written to the end; the old file is then untouched. With TExistingFile::Keep a file of
+// that name is never replaced, also one that appears while the new one is written
+// ("Cannot create file <name>: a file of that name exists").
+enum class TExistingFile { Replace, Keep };
+void WriteBackupFile(const QString& fileName, const TLines& lines, TExistingFile existing = TExistingFile::Replace);
 
 // The file's lines. Throws std::runtime_error("Cannot open file <name>"),
 // and a clear error for a file above MaxBackupFileSize.

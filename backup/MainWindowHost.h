@@ -9,10 +9,12 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "AtExchange.h"
 #include "Dialogs.h"
 #include "Entries.h"
+#include "PortHints.h"
 
 class TVaComm;
 
@@ -58,6 +60,15 @@ struct TNodeRef {
   std::int32_t GroupId = -1;  // of a Group
 };
 
+// The port a read uses, as the serial component names it: DeviceName formatted with
+// PortNum ("COM%d" and 4 for COM4), which the port map turns into a path; a path given
+// as DeviceName (with any "%" doubled) is used as it is.
+struct TPortChoice {
+  std::string DeviceName = "COM%d";
+  int PortNum = 4;
+  bool operator==(const TPortChoice&) const = default;
+};
+
 class IMainWindowHost {
  public:
   virtual ~IMainWindowHost() = default;
@@ -70,8 +81,14 @@ class IMainWindowHost {
   virtual IProgressWindow& Progress() = 0;
   virtual bool& StopRequested() = 0;
 
-  // The selected entry of cbxCOMPort (0 for "COM 1").
-  virtual int SelectedPortIndex() const = 0;
+  // The port the next read uses: the window's selected entry of cbxCOMPort ("COM 4" is
+  // COM4), or a name or path given some other way.
+  virtual TPortChoice PortTarget() const = 0;
+  // Whether the read may offer to link a port name that leads nowhere to a USB serial
+  // cable found (a choice put to the person in front of the window).
+  virtual bool OffersPortLink() const { return true; }
+  // What the port hints tell the user to do once the cause is mended.
+  virtual TRetryAction PortHintRetry() const { return TRetryAction::PressRead; }
   virtual void SetControlEnabled(TMainControl control, bool enabled) = 0;
   // The whole main window (disabled during a read, enabled during a restore).
   virtual void SetWindowEnabled(bool enabled) = 0;

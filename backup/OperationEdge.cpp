@@ -2,6 +2,8 @@
 
 #include "Handler.h"
 #include "MainWindowHost.h"
+#include "PhoneCommands.h"
+#include "VaComm.h"
 
 void LockControls(IMainWindowHost& host, bool window) {
   for (auto c : {TMainControl::Read, TMainControl::Load, TMainControl::Save, TMainControl::Exit,
@@ -18,4 +20,18 @@ void UnlockControls(IMainWindowHost& host) {
                 host.SetWindowEnabled(true);
                 host.FocusWindow();
               });
+}
+
+void ClosePhoneConnection(IMainWindowHost& host) noexcept {
+  TVaComm& comm = host.VaComm();
+  if (!comm.IsOpen()) return;
+  TAtExchange& ex = host.Exchange();
+  RunHandler(
+      [&] {
+        if (ex.IsDataModeOn()) ex.SendCommand(std::string(cmdDataModeOff));
+      },
+      [&] {
+        ex.Timer().stop();
+        comm.Close();
+      });
 }

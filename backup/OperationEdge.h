@@ -16,3 +16,9 @@ void LockControls(IMainWindowHost& host, bool window);
 // failure both stay disabled. Every step runs even when one before it failed; the first
 // failure is thrown afterwards.
 void UnlockControls(IMainWindowHost& host);
+
+// The end of the phone connection, as the main window's closing does it: when the port
+// is open, the phone leaves data mode if it is in it (the answer is not looked at), then
+// the answer timer stops and the port closes, also when that goodbye failed; its failure
+// is shown afterwards. Nothing is sent when the port is closed.
+void ClosePhoneConnection(IMainWindowHost& host) noexcept;

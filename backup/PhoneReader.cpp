@@ -29,10 +29,9 @@ class TReadRun {
   void Run();
   // The one box, and its log line, naming the fetched entries that did not come whole.
   void WarnNotWhole();
+  bool Completed() const { return completed_; }
 
  private:
-  bool Detect();
-  bool SwitchDataModeOn();
   // Lists a kind's identifiers into its list, piece by piece; the count listed.
   template <class Record>
   bool ListEntries(std::size_t& count);
@@ -60,27 +59,20 @@ class TReadRun {
   std::array<std::size_t, 4> count_{};  // by TProgressKind; ring tones: the custom ones
   bool factoryMissing_ = false;
   std::vector<std::string> notWhole_;  // "contact 25 \"Doe\"", in fetching order
+  bool completed_ = false;
 };
+
+TPortChoice PortOf(const TVaComm& comm) { return {comm.DeviceName(), comm.PortNum()}; }
 
 void TReadRun::Run() {
   host_.ClearTree();
   LockControls(host_, /*window=*/true);
 
-  // Another port: the phone on the old one leaves data mode before that port closes,
-  // so that it is usable again without a restart.
-  const int port = host_.SelectedPortIndex() + 1;
-  if (!OfferPortLink(host_, port)) return;  // before anything is sent to an old port
-  if (port != comm_.PortNum()) {
-    if (comm_.IsOpen()) {
-      if (ex_.IsDataModeOn() && !ex_.SendCommand(std::string(cmdDataModeOff))) return;
-      comm_.Close();
-    }
-    comm_.SetPortNum(port);
-  }
+  if (!ChoosePort(host_)) return;
   host_.RepaintWindow();
 
   // A port that is still open has its phone detected already (a second read skips it).
-  if (!comm_.IsOpen() && !Detect()) return;
+  if (!comm_.IsOpen() && !DetectPhone(host_)) return;
 
   // The stop flag is cleared before the progress window shows, since every close of it
   // sets the flag.
@@ -92,7 +84,7 @@ void TReadRun::Run() {
   progress.ShowProgress();
   host_.Lists().ClearKindLists();
 
-  if (!SwitchDataModeOn()) return;
+  if (!SwitchDataModeOn(host_, totals_)) return;
   if (Stopped()) return;
   if (!ListAll()) return;
   if (Stopped()) return;
@@ -102,53 +94,15 @@ void TReadRun::Run() {
   Succeed();
 }
 
-bool TReadRun::Detect() {
-  TPortOpening opening(host_);
-  ex_.AnswerDone = false;
-  ex_.TimedOut = false;
-  opening.Open();
-  ex_.Timer().start();
-  ex_.WaitForAnswer();
-  if (ex_.TimedOut) {
-    comm_.Close();
-    return false;
-  }
-  ex_.Timer().stop();
-  if (ex_.SendCommand(std::string(cmdIdentify))) {
-    if (ex_.Answer.find(S40Identity) != std::string::npos) return true;
-    host_.Dialogs().ShowMessage(TMsgKind::Error, QStringLiteral("Error"),
-                                QStringLiteral("ERROR: No Siemens S40 detected."));
-  }
-  // The port is closed again, so that the next read opens it and detects anew.
-  if (comm_.IsOpen()) comm_.Close();
-  return false;
-}
-
-bool TReadRun::SwitchDataModeOn() {
-  if (ex_.IsDataModeOn()) {
-    if (!ex_.SendCommand(std::string(cmdDataModeOff))) return false;
-    QThread::msleep(kDataModePauseMs);
-  }
-  if (!ex_.SendCommand(std::string(cmdDataModeOn))) return false;
-  totals_ = DecodeTotals(ex_.Answer);
-  return true;
-}
-
 template <class Record>
 bool TReadRun::ListEntries(std::size_t& count) {
   using Kind = TEntryKind<Record>;
   std::vector<Record>& list = Kind::List(host_.Lists());
-  count = 0;
-  const std::string command = ListCommand(Kind::PhoneType);
-  while (true) {
-    if (!ex_.SendCommand(command)) return false;
-    const TListingPiece piece = DecodeListingPiece(ex_.Answer);
-    for (std::int32_t uid : piece.Entries) list.emplace_back().UID = uid;
-    count += piece.Entries.size();
-    // A piece that promises more but brings nothing ends the listing: a phone that
-    // misbehaves so must not keep the read asking for ever.
-    if (piece.Last || piece.Entries.empty()) return true;
-  }
+  std::vector<std::int32_t> ids;
+  const bool listed = ListIdentifiers(host_, Kind::PhoneType, ids);
+  for (std::int32_t uid : ids) list.emplace_back().UID = uid;
+  count = ids.size();
+  return listed;
 }
 
 template <class Record>
@@ -184,31 +138,18 @@ void TReadRun::Warn(const char* text) {
   host_.Dialogs().ShowMessage(TMsgKind::Warning, QStringLiteral("Warning"), QString::fromLatin1(text));
 }
 
-bool TReadRun::Fetch(int type, std::int32_t uid) {
-  if (!ex_.SendCommand(GetCommand(type, uid))) return false;
-  const std::size_t lineEnd = ex_.Answer.find("\r\n");
-  ex_.Answer.erase(0, lineEnd == std::string::npos ? ex_.Answer.size() : lineEnd + 2);
-  return true;
-}
+bool TReadRun::Fetch(int type, std::int32_t uid) { return FetchEntry(host_, type, uid); }
 
 template <class Record>
 bool TReadRun::TakeFetched(Record& r) {
-  TLines& lines = host_.ParseLines();
-  // A NUL has no place in an entry's text; kept, it would end the backup file's text
-  // when that is loaded again, and everything behind it would be lost.
-  std::string text = ex_.Answer;
-  std::erase(text, '\0');
-  lines = SplitLines(text);
-  TEntryLists& lists = host_.Lists();
-  TParseSummary summary;
-  const bool parsed =
-      ParseVObjects(lines, lists.vObjects, [this](const std::string& s) { ex_.AddLogLine(s); }, &summary);
   // r keeps its identifier from the listing, and gets its node also when nothing parsed.
   using Kind = TEntryKind<Record>;
-  if (parsed && !lists.vObjects.empty()) Kind::Fill(r, lists.vObjects.front());
+  TParseSummary summary;
+  const TvObject* v = ParseFetchedEntry(host_, &summary);
+  if (v) Kind::Fill(r, *v);
   // Anything but one whole entry of the kind asked for is kept, but not passed as good.
-  const bool whole = parsed && lists.vObjects.size() == 1 && summary.Whole.front() &&
-                     lists.vObjects.front().Kind == Kind::ObjectKind;
+  const std::vector<TvObject>& parsed = host_.Lists().vObjects;
+  const bool whole = v && parsed.size() == 1 && summary.Whole.front() && v->Kind == Kind::ObjectKind;
   if (!whole) {
     std::string entry = std::string(Kind::Word) + " " + std::to_string(r.UID);
     if (!Kind::NodeText(r).empty()) entry += " \"" + Kind::NodeText(r) + "\"";
@@ -255,6 +196,7 @@ bool TReadRun::FetchKind() {
 }
 
 void TReadRun::Succeed() {
+  completed_ = true;
   const bool entries = Count(TProgressKind::Groups) != 0 || Count(TProgressKind::Contacts) != 0 ||
                        Count(TProgressKind::Events) != 0;
   const std::size_t ringTones = Count(TProgressKind::RingTones);
@@ -264,12 +206,103 @@ void TReadRun::Succeed() {
 
 }  // namespace
 
-void ReadPhone(IMainWindowHost& host) noexcept {
-  // However the read ends, the entries that did not come whole are named before its end steps.
+bool ReadPhone(IMainWindowHost& host) noexcept {
+  bool completed = false;
   RunHandler(
       [&] {
         TReadRun run(host);
+        // However the read ends, the entries that did not come whole are named before its
+        // end steps.
         RunEachStep([&] { run.Run(); }, [&] { run.WarnNotWhole(); });
+        completed = run.Completed();
       },
       [&] { UnlockControls(host); });
+  return completed;
+}
+
+bool ChoosePort(IMainWindowHost& host) {
+  const TPortChoice port = host.PortTarget();
+  if (!OfferPortLink(host, port)) return false;  // before anything is sent to an old port
+  TVaComm& comm = host.VaComm();
+  if (port == PortOf(comm)) return true;
+  // Another port: the phone on the old one leaves data mode before that port closes,
+  // so that it is usable again without a restart.
+  if (comm.IsOpen()) {
+    TAtExchange& ex = host.Exchange();
+    if (ex.IsDataModeOn() && !ex.SendCommand(std::string(cmdDataModeOff))) return false;
+    comm.Close();
+  }
+  comm.SetDeviceName(port.DeviceName);
+  comm.SetPortNum(port.PortNum);
+  return true;
+}
+
+bool DetectPhone(IMainWindowHost& host) {
+  TAtExchange& ex = host.Exchange();
+  TVaComm& comm = host.VaComm();
+  TPortOpening opening(host);
+  ex.AnswerDone = false;
+  ex.TimedOut = false;
+  opening.Open();
+  ex.Timer().start();
+  ex.WaitForAnswer();
+  if (ex.TimedOut) {
+    comm.Close();
+    return false;
+  }
+  ex.Timer().stop();
+  if (ex.SendCommand(std::string(cmdIdentify))) {
+    if (ex.Answer.find(S40Identity) != std::string::npos) return true;
+    host.Dialogs().ShowMessage(TMsgKind::Error, QStringLiteral("Error"),
+                               QStringLiteral("ERROR: No Siemens S40 detected."));
+  }
+  // The port is closed again, so that the next read opens it and detects anew.
+  if (comm.IsOpen()) comm.Close();
+  return false;
+}
+
+bool SwitchDataModeOn(IMainWindowHost& host, TPhoneTotals& totals) {
+  TAtExchange& ex = host.Exchange();
+  if (ex.IsDataModeOn()) {
+    if (!ex.SendCommand(std::string(cmdDataModeOff))) return false;
+    QThread::msleep(kDataModePauseMs);
+  }
+  if (!ex.SendCommand(std::string(cmdDataModeOn))) return false;
+  totals = DecodeTotals(ex.Answer);
+  return true;
+}
+
+bool ListIdentifiers(IMainWindowHost& host, int type, std::vector<std::int32_t>& ids) {
+  TAtExchange& ex = host.Exchange();
+  const std::string command = ListCommand(type);
+  while (true) {
+    if (!ex.SendCommand(command)) return false;
+    const TListingPiece piece = DecodeListingPiece(ex.Answer);
+    ids.insert(ids.end(), piece.Entries.begin(), piece.Entries.end());
+    // A piece that promises more but brings nothing ends the listing: a phone that
+    // misbehaves so must not keep the read asking for ever.
+    if (piece.Last || piece.Entries.empty()) return true;
+  }
+}
+
+bool FetchEntry(IMainWindowHost& host, int type, std::int32_t uid) {
+  TAtExchange& ex = host.Exchange();
+  if (!ex.SendCommand(GetCommand(type, uid))) return false;
+  const std::size_t lineEnd = ex.Answer.find("\r\n");
+  ex.Answer.erase(0, lineEnd == std::string::npos ? ex.Answer.size() : lineEnd + 2);
+  return true;
+}
+
+const TvObject* ParseFetchedEntry(IMainWindowHost& host, TParseSummary* summary) {
+  TAtExchange& ex = host.Exchange();
+  TLines& lines = host.ParseLines();
+  // A NUL has no place in an entry's text; kept, it would end the backup file's text
+  // when that is loaded again, and everything behind it would be lost.
+  std::string text = ex.Answer;
+  std::erase(text, '\0');
+  lines = SplitLines(text);
+  TEntryLists& lists = host.Lists();
+  const bool parsed =
+      ParseVObjects(lines, lists.vObjects, [&ex](const std::string& s) { ex.AddLogLine(s); }, summary);
+  return parsed && !lists.vObjects.empty() ? &lists.vObjects.front() : nullptr;
 }

@@ -18,8 +18,41 @@
 // closed, controls enabled again, OperationEdge.h); an exception (a port that cannot be
 // opened, a count that is not a number) is shown after them. Nothing leaves.
 
-class IMainWindowHost;
+#include <cstdint>
+#include <vector>
 
-// btnReadClick's body.
-void ReadPhone(IMainWindowHost& host) noexcept;
+#include "PhoneProtocol.h"
+
+class IMainWindowHost;
+struct TvObject;
+struct TParseSummary;
+
+// btnReadClick's body. True when the read went through to its end, every entry fetched;
+// false when it failed, was stopped or found no phone (the window does not look).
+bool ReadPhone(IMainWindowHost& host) noexcept;
+
+// Steps of the read that other work with the phone needs on its own (the read calls these
+// same functions). Each returns false when the work must end: the exchange, or the step,
+// has said why. Window thread; the port errors of the serial component pass through.
+
+// The port choice: for another port than the component's, the phone on the open one
+// leaves data mode and the port closes; then the component takes the host's target.
+// Before that, the offer to link a port name that leads nowhere (false on Cancel).
+bool ChoosePort(IMainWindowHost& host);
+// Detection on the closed port: open it, wait for it, and "AT+CGSN" must name a Siemens
+// S40; otherwise the port is closed again.
+bool DetectPhone(IMainWindowHost& host);
+// The data mode switched on anew (off first, and a pause, when it is on already), and
+// the three totals of its answer.
+bool SwitchDataModeOn(IMainWindowHost& host, TPhoneTotals& totals);
+// The identifiers of an entry type, appended to ids piece by piece of its listing (on a
+// failure, those listed so far).
+bool ListIdentifiers(IMainWindowHost& host, int type, std::vector<std::int32_t>& ids);
+// One entry fetched with "AT+C#SGET=": the exchange's Answer holds the entry without the
+// answer's first line.
+bool FetchEntry(IMainWindowHost& host, int type, std::int32_t uid);
+// The fetched vCard or vCalendar text in the exchange's Answer, through ParseLines and the
+// parser (logged as the read logs it): the first record in the lists' vObjects, or null
+// when none parsed. With a summary, which of the parsed records ended whole.
+const TvObject* ParseFetchedEntry(IMainWindowHost& host, TParseSummary* summary = nullptr);
 

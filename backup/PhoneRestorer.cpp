@@ -17,7 +17,7 @@ namespace {
 class TRestoreRun {
  public:
   explicit TRestoreRun(IMainWindowHost& host) : host_(host), ex_(host.Exchange()) {}
-  void Run(const TLoadCounts& counts);
+  bool Run(const TLoadCounts& counts);
 
  private:
   template <class Record>
@@ -36,7 +36,7 @@ class TRestoreRun {
   std::array<std::size_t, 4> count_{};  // by TProgressKind
 };
 
-void TRestoreRun::Run(const TLoadCounts& counts) {
+bool TRestoreRun::Run(const TLoadCounts& counts) {
   count_ = {static_cast<std::size_t>(counts.Groups), static_cast<std::size_t>(counts.Contacts),
             static_cast<std::size_t>(counts.Events), static_cast<std::size_t>(counts.RingTones)};
   IProgressWindow& progress = host_.Progress();
@@ -49,13 +49,15 @@ void TRestoreRun::Run(const TLoadCounts& counts) {
   // The restore adds below the read's nodes; a tree without them gets them first.
   if (!host_.HasNode({TTreeNode::AddressBook})) AddFixedTreeNodes(host_);
 
-  if (!StoreKind<TGroup>() || !StoreKind<TContact>() || !StoreKind<TEvent>() || !StoreKind<TRingTone>()) return;
+  if (!StoreKind<TGroup>() || !StoreKind<TContact>() || !StoreKind<TEvent>() || !StoreKind<TRingTone>())
+    return false;
   std::size_t stored = 0;
   for (std::size_t n : count_) stored += n;
   if (stored > 0)
     host_.SetControlEnabled(TMainControl::Save, true);
   else
     host_.SetControlEnabled(TMainControl::Load, true);  // nothing written: the phone is still empty
+  return true;
 }
 
 template <class Record>
@@ -99,4 +101,4 @@ void TRestoreRun::Relink(TGroup& group) {
 
 }  // namespace
 
-void RestoreToPhone(IMainWindowHost& host, const TLoadCounts& counts) { TRestoreRun(host).Run(counts); }
+bool RestoreToPhone(IMainWindowHost& host, const TLoadCounts& counts) { return TRestoreRun(host).Run(counts); }

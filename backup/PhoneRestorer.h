@@ -19,4 +19,6 @@
 class IMainWindowHost;
 
 // The restore hook of LoadBackup: the bar maxima, the time-out, the stores, completion.
-void RestoreToPhone(IMainWindowHost& host, const TLoadCounts& counts);
+// True when every entry was stored; false after a failed exchange or a stop (the window
+// does not look).
+bool RestoreToPhone(IMainWindowHost& host, const TLoadCounts& counts);

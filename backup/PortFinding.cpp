@@ -17,10 +17,12 @@ QString FromLatin1(const std::string& text) {
 
 }  // namespace
 
-bool OfferPortLink(IMainWindowHost& host, int portNum) {
+bool OfferPortLink(IMainWindowHost& host, const TPortChoice& port) {
   TVaComm& comm = host.VaComm();
-  if (comm.IsOpen() && comm.PortNum() == portNum) return true;  // nothing will be opened
-  const TPortTarget target = ProbePort(FormatDeviceName(comm.DeviceName(), portNum));
+  if (!host.OffersPortLink()) return true;
+  // Nothing will be opened.
+  if (comm.IsOpen() && comm.PortNum() == port.PortNum && comm.DeviceName() == port.DeviceName) return true;
+  const TPortTarget target = ProbePort(FormatDeviceName(port.DeviceName, port.PortNum));
   const std::vector<TFoundDevice> cables = UsbSerialDevices();
   if (!ShouldOfferLink(target, cables)) return true;
 
@@ -49,9 +51,9 @@ void TPortOpening::Open() {
   try {
     comm.Open();
   } catch (const EVaCommError& e) {
-    const std::string hint = OpenFailureHint(target, e.SystemError(), UsbSerialDevices());
+    const std::string hint = OpenFailureHint(target, e.SystemError(), UsbSerialDevices(), host_.PortHintRetry());
     if (hint.empty()) throw;
     throw EVaCommError(std::string(e.what()) + "\n" + hint, e.SystemError());
   }
-  host_.Exchange().TimeoutHint = IdentityTimeoutHint(target, UsbSerialDevices());
+  host_.Exchange().TimeoutHint = IdentityTimeoutHint(target, UsbSerialDevices(), host_.PortHintRetry());
 }

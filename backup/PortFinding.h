@@ -10,10 +10,12 @@
 // Window thread.
 
 class IMainWindowHost;
+struct TPortChoice;
 
 // False when the user cancelled the offer: the read then ends without a word. Raises
-// std::runtime_error when the link cannot be made.
-bool OfferPortLink(IMainWindowHost& host, int portNum);
+// std::runtime_error when the link cannot be made. A host that offers no links (the
+// console) goes on without a word: the open's failure then says what to do.
+bool OfferPortLink(IMainWindowHost& host, const TPortChoice& port);
 
 // The opening of the port in a read's detection; while it lives, the exchange's time-out
 // box carries the hint for an identity that gets no answer on this port.

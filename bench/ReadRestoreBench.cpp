@@ -27,12 +27,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "AppException.h"
 #include "BackupFile.h"
+#include "BenchPhone.h"
 #include "BenchSupport.h"
 #include "AppWindows.h"
 #include "Main.h"
@@ -42,10 +42,6 @@
 namespace {
 
 using TClock = std::chrono::steady_clock;
-constexpr int kGroups = 20, kContacts = 200, kEvents = 50, kRingTones = 5;
-constexpr double kBaud = 115200;
-constexpr double kBitsPerByte = 10;
-constexpr double kWaitSeconds = 0.1;  // the exchange's sleep before every look
 
 // The threads of this process, by task identifier.
 std::set<int> Tasks() {
@@ -89,7 +85,7 @@ struct TPhone {
   int Tid = 0;
   TPhone(const TPorts& ports, int port, TSimContent content) {
     TSimOptions o = OnPort(ports, port);
-    o.BaudRate = static_cast<int>(kBaud);
+    o.BaudRate = static_cast<int>(BenchBaud);
     o.LogPath = ports.File(("line" + std::to_string(port) + ".log").c_str()).toStdString();
     LogPath = o.LogPath;
     const std::set<int> before = Tasks();
@@ -98,74 +94,6 @@ struct TPhone {
       if (!before.count(t)) Tid = t;
   }
 };
-
-// Bytes each way in the simulator's line log from the given line on ("... in  N ...",
-// "... out N ...").
-struct TLineBytes {
-  long long In = 0;   // program -> phone
-  long long Out = 0;  // phone -> program
-  std::size_t Lines = 0;
-};
-TLineBytes CountLineBytes(const std::string& path, std::size_t fromLine) {
-  TLineBytes b;
-  std::ifstream log(path);
-  std::string line;
-  while (std::getline(log, line)) {
-    if (b.Lines++ < fromLine) continue;
-    std::istringstream words(line);
-    std::string date, time, direction;
-    long long n = 0;
-    if (!(words >> date >> time >> direction >> n)) continue;
-    if (direction == "in") b.In += n;
-    if (direction == "out") b.Out += n;
-  }
-  return b;
-}
-
-// Entries such as a well-used phone holds, written with the program's own writers so
-// that the phone stores what the program would send it.
-TSimContent GeneratedPhone() {
-  TEntryLists lists;
-  for (int g = 1; g <= kGroups; ++g) lists.Groups.push_back(GeneratedGroup(g));
-  for (int c = 1; c <= kContacts; ++c) {
-    TContact contact;
-    contact.UID = -1;
-    contact.Name = "M\xfcller " + std::to_string(c) + ";Hans";
-    contact.TelCell = "+49171" + std::to_string(1000000 + c);
-    if (c % 2 == 0) contact.TelHome = "030" + std::to_string(2000000 + c);
-    if (c % 4 == 0) contact.EMail = "hans" + std::to_string(c) + "@example.org";
-    if (c % 5 == 0) {
-      contact.Street = "Hauptstra\xdf" "e " + std::to_string(c);
-      contact.City = "Berlin";
-      contact.PostalCode = "10115";
-      contact.Country = "Germany";
-    }
-    if (c % 6 == 0) contact.Note = "Met at the fair in " + std::to_string(2000 + c % 20) + "\r\ncall after 18:00";
-    contact.GroupID = c % 7 == 0 ? -1 : 1 + c % kGroups;
-    contact.GroupSoundID = contact.GroupNofEntries = -1;
-    contact.NPIHome = contact.NPIWork = contact.NPICell = contact.NPIFax = contact.NPIModem = -1;
-    lists.Contacts.push_back(contact);
-  }
-  for (int e = 1; e <= kEvents; ++e) {
-    TEvent event = GeneratedEvent(e);
-    event.AlarmDate = event.StartDate;
-    event.AlarmTime = event.StartTime;
-    event.AlarmContentID = 402;
-    event.Description = "Meeting " + std::to_string(e) + " with the team";
-    lists.Events.push_back(event);
-  }
-  lists.RingTones.resize(FactoryRingToneCount);
-  constexpr int pairs[kRingTones] = {16, 32, 64, 128, 255};
-  for (int r = 0; r < kRingTones; ++r) {
-    TRingTone tone;
-    tone.UID = 0x19090000 + r + 1;
-    tone.Name = "Tune " + std::to_string(r + 1);
-    tone.Data = std::to_string(pairs[r]);
-    for (int k = 0; k < pairs[r]; ++k) tone.Data += "," + std::to_string(440 + k) + "," + std::to_string(4 + k % 8);
-    lists.RingTones.push_back(tone);
-  }
-  return PhoneHolding(lists);
-}
 
 struct TFigures {
   double Wall = 0, Floor = 0, PhoneFloor = 0, Cpu = 0, WindowCpu = 0, SimCpu = 0;
@@ -188,9 +116,8 @@ TFigures Measure(TPhone& phone, F&& operation) {
   f.Cpu = ProcessCpu() - cpu0 - f.SimCpu;
   f.Exchanges = phone.Sim->Commands().size() - commandsBefore;
   f.Bytes = CountLineBytes(phone.LogPath, logBefore);
-  const double byteSeconds = kBitsPerByte / kBaud;
-  f.PhoneFloor = static_cast<double>(f.Exchanges) * kWaitSeconds + static_cast<double>(f.Bytes.Out) * byteSeconds;
-  f.Floor = f.PhoneFloor + static_cast<double>(f.Bytes.In) * byteSeconds;
+  f.PhoneFloor = ProtocolFloor(f.Exchanges, f.Bytes, /*phoneOnly=*/true);
+  f.Floor = ProtocolFloor(f.Exchanges, f.Bytes);
   return f;
 }
 
@@ -201,7 +128,7 @@ void Print(const char* what, const TFigures& f) {
               f.Wall, f.Floor, f.Wall / f.Floor, f.PhoneFloor, f.Wall / f.PhoneFloor);
   std::printf("  per exchange %.1f ms beyond its 100 ms wait (the answer's bytes where they outlast it, and the "
               "program's work)\n",
-              1e3 * (f.Wall - static_cast<double>(f.Exchanges) * kWaitSeconds) / static_cast<double>(f.Exchanges));
+              1e3 * (f.Wall - static_cast<double>(f.Exchanges) * BenchWaitSeconds) / static_cast<double>(f.Exchanges));
   std::printf("  cpu %.3f s  share %.2f %%  (window thread %.3f s, other threads of the program %.3f s; "
               "simulator %.3f s not counted)\n",
               f.Cpu, 100 * f.Cpu / f.Wall, f.WindowCpu, f.Cpu - f.WindowCpu, f.SimCpu);
@@ -232,14 +159,15 @@ int main(int argc, char** argv) {
   {
     TAppDriver zarvo;
     SetExceptionReporter([&zarvo](const QString& text) { zarvo.Dialogs.ShowException(text); });
-    TPhone full(config, 4, GeneratedPhone());
+    TPhone full(config, 4, BenchmarkPhone());
     TPhone empty(config, 5, TSimContent::Empty());
     const QString file = config.File("generated.zrv");
 
     const TFigures read = Measure(full, [&] { zarvo.Read(4); });
     const TEntryLists& lists = zarvo.Main.Lists();
-    ok &= Expect(lists.Groups.size() == kGroups && lists.Contacts.size() == kContacts &&
-                     lists.Events.size() == kEvents && lists.RingTones.size() == FactoryRingToneCount + kRingTones,
+    ok &= Expect(lists.Groups.size() == BenchGroups && lists.Contacts.size() == BenchContacts &&
+                     lists.Events.size() == BenchEvents &&
+                     lists.RingTones.size() == FactoryRingToneCount + BenchRingTones,
                  "the read did not bring every entry");
     zarvo.Dialogs.FileAnswers.push_back(file);
     zarvo.Main.btnSave->click();
@@ -254,8 +182,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "bench_readrestore: shown: %s\n", text.toLocal8Bit().constData());
       ok = false;
     }
-    std::printf("Read and restore of %d groups, %d contacts, %d events, %d custom ring tones at %.0f bps\n", kGroups,
-                kContacts, kEvents, kRingTones, kBaud);
+    std::printf("Read and restore of %d groups, %d contacts, %d events, %d custom ring tones at %.0f bps\n",
+                BenchGroups, BenchContacts, BenchEvents, BenchRingTones, BenchBaud);
     Print("read", read);
     Print("restore", restore);
     AppendLog(full.LogPath, logCopy);

@@ -3,6 +3,6 @@
 # without sanitizers; bench/run alone makes one.
 add_custom_target(figures
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/run --bin ${CMAKE_CURRENT_BINARY_DIR}
-  DEPENDS bench_serial bench_parser bench_backup_file bench_readrestore bench_logpane
+  DEPENDS bench_serial bench_parser bench_backup_file bench_readrestore bench_logpane bench_cli
   USES_TERMINAL
   COMMENT "Benchmark figures")

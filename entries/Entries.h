@@ -172,6 +172,20 @@ struct TRingTone {
   bool operator==(const TRingTone&) const = default;
 };
 
+// A contact's one-line texts from the numbers to the country, in the record's order, by
+// the names people give them (the export's comparison and the check of a restore).
+struct TContactText {
+  const char* Label;
+  std::string TContact::*Field;
+};
+inline constexpr TContactText ContactTexts[] = {
+    {"Home number", &TContact::TelHome}, {"Work number", &TContact::TelWork},
+    {"Mobile number", &TContact::TelCell}, {"Fax number", &TContact::TelFax},
+    {"Data number", &TContact::TelModem},  {"E-mail", &TContact::EMail},
+    {"Street", &TContact::Street},         {"City", &TContact::City},
+    {"Region", &TContact::Region},         {"Postal code", &TContact::PostalCode},
+    {"Country", &TContact::Country}};
+
 // The five lists the main window keeps. RingTones holds the 42 factory slots in front of
 // the custom ring tones once a read or a load has filled it.
 struct TEntryLists {

@@ -113,22 +113,11 @@ std::vector<TCompared> ComparedEntries(const TEntryLists& lists) {
     out.push_back({"group " + NameText(g.Name), "g" + g.Name, {{"Ring tone", std::to_string(g.GroupSoundID)}}});
   for (const TContact& c : lists.Contacts) {
     const TGroup* group = FindGroup(lists, c.GroupID);
-    out.push_back({"contact " + NameText(c.Name),
-                   "c" + c.Name,
-                   {{"Home number", c.TelHome},
-                    {"Work number", c.TelWork},
-                    {"Mobile number", c.TelCell},
-                    {"Fax number", c.TelFax},
-                    {"Data number", c.TelModem},
-                    {"E-mail", c.EMail},
-                    {"Street", c.Street},
-                    {"City", c.City},
-                    {"Region", c.Region},
-                    {"Postal code", c.PostalCode},
-                    {"Country", c.Country},
-                    {"Birthday", DateText(c.Birthday)},
-                    {"Note", c.Note},
-                    {"Group", group ? group->Name : std::string()}}});
+    TCompared& entry = out.emplace_back(TCompared{"contact " + NameText(c.Name), "c" + c.Name, {}});
+    for (const TContactText& text : ContactTexts) entry.Fields.emplace_back(text.Label, c.*text.Field);
+    entry.Fields.insert(entry.Fields.end(), {{"Birthday", DateText(c.Birthday)},
+                                             {"Note", c.Note},
+                                             {"Group", group ? group->Name : std::string()}});
   }
   for (const TEvent& e : lists.Events) {
     out.push_back({"event " + EventLabel(e),

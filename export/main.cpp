@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CommandLine.h"
 #include "ExportBackup.h"
 
 #ifndef ZARVO_VERSION
@@ -66,56 +67,26 @@ void PrintLines(const std::vector<std::string>& lines) {
 
 // Options before or after the file; "--" ends them. An error text, or nothing.
 std::optional<std::string> ParseArguments(int argc, char** argv, TOptions& options) {
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-      options.Files.push_back(arg);
+  TCommandLine line(argc, argv, "-o");
+  while (line.Next()) {
+    if (!line.IsOption()) {
+      options.Files.push_back(line.Word());
       continue;
     }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    std::optional<std::string> inlineValue;
-    if (arg.rfind("--", 0) == 0) {
-      if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
-        inlineValue = arg.substr(eq + 1);
-        arg.resize(eq);
-      }
-    } else if (arg.rfind("-o", 0) == 0 && arg.size() > 2) {
-      inlineValue = arg.substr(2);
-      arg = "-o";
-    }
-    const auto value = [&](std::optional<std::string>& into) -> std::optional<std::string> {
-      if (into) return "option " + arg + " given twice";
-      if (inlineValue) {
-        into = *inlineValue;
-      } else if (i + 1 < argc) {
-        into = argv[++i];
-      } else {
-        return "option " + arg + " needs a value";
-      }
-      return std::nullopt;
-    };
-    const auto flag = [&](bool& into) -> std::optional<std::string> {
-      if (inlineValue) return "option " + arg + " takes no value";
-      into = true;
-      return std::nullopt;
-    };
+    const std::string& arg = line.Word();
     std::optional<std::string> error;
     if (arg == "-o" || arg == "--output")
-      error = value(options.Output);
+      error = line.Value(options.Output);
     else if (arg == "--force")
-      error = flag(options.Force);
+      error = line.Flag(options.Force);
     else if (arg == "--list")
-      error = flag(options.List);
+      error = line.Flag(options.List);
     else if (arg == "--compare")
-      error = value(options.Compare);
+      error = line.Value(options.Compare);
     else if (arg == "-h" || arg == "--help")
-      error = flag(options.Help);
+      error = line.Flag(options.Help);
     else if (arg == "--version")
-      error = flag(options.Version);
+      error = line.Flag(options.Version);
     else
       error = "unknown option " + arg;
     if (error) return error;

@@ -77,11 +77,18 @@ std::string HowToLink(const std::string& name, const std::vector<TFoundDevice>& 
          FolderWord("/" + name);
 }
 
-std::string PlugItIn() { return "No serial cable was found: plug it in, then press Read again."; }
+// How a hint ends: what to do once the cause is mended.
+const char* Again(TRetryAction retry) {
+  return retry == TRetryAction::RunAgain ? "run the command again." : "press Read again.";
+}
+
+std::string PlugItIn(TRetryAction retry) {
+  return std::string("No serial cable was found: plug it in, then ") + Again(retry);
+}
 
 // Nothing behind the name and no cable to go to.
-std::string NothingThere(const TPortTarget& t) {
-  return (t.Kind == TDeviceKind::NoUart ? t.Device + " has no UART behind it. " : std::string()) + PlugItIn();
+std::string NothingThere(const TPortTarget& t, TRetryAction retry) {
+  return (t.Kind == TDeviceKind::NoUart ? t.Device + " has no UART behind it. " : std::string()) + PlugItIn(retry);
 }
 
 std::string MayBeOn(const TPortTarget& t, const std::vector<TFoundDevice>& cables) {
@@ -89,10 +96,10 @@ std::string MayBeOn(const TPortTarget& t, const std::vector<TFoundDevice>& cable
          ". " + HowToLink(t.Name, cables);
 }
 
-std::string GoneLink(const TPortTarget& t, const std::vector<TFoundDevice>& cables) {
+std::string GoneLink(const TPortTarget& t, const std::vector<TFoundDevice>& cables, TRetryAction retry) {
   const std::string target = t.LinkTarget.empty() ? t.Device : t.LinkTarget;
   std::string text = "The device that " + t.Name + " is linked to, " + target + ", is gone. ";
-  if (cables.empty()) return text + PlugItIn();
+  if (cables.empty()) return text + PlugItIn(retry);
   return text + "Serial devices found now: " + ListFound(cables) + ". " + HowToLink(t.Name, cables);
 }
 
@@ -116,11 +123,11 @@ std::string LeaveTheCableAlone(const TPortTarget& t) {
          "or stop the service: sudo systemctl stop ModemManager.";
 }
 
-std::string Busy(const TPortTarget& t) {
+std::string Busy(const TPortTarget& t, TRetryAction retry) {
   if (const std::optional<THolder> holder = FindHolder(t.Device)) {
     std::string text = t.Device + " is held by " + holder->Name + " (pid " + std::to_string(holder->Pid) + ").";
     if (holder->Name == "ModemManager") return text + " " + LeaveTheCableAlone(t);
-    return text + " Close that program, then press Read again.";
+    return text + " Close that program, then " + Again(retry);
   }
   return "Another program holds " + t.Device +
          ". ModemManager is a common one: it probes USB serial cables that look like modems, and a phone is one. " +
@@ -172,30 +179,32 @@ std::string LinkedLogLine(const TPortTarget& t, const std::string& linkTarget) {
   return "Linked " + t.Name + " to " + linkTarget + " in " + FolderForUser();
 }
 
-std::string OpenFailureHint(const TPortTarget& t, int error, const std::vector<TFoundDevice>& cables) {
+std::string OpenFailureHint(const TPortTarget& t, int error, const std::vector<TFoundDevice>& cables,
+                            TRetryAction retry) {
   switch (error) {
     case ENOENT:
     case ENXIO:
     case ENODEV:
-      if (t.OwnLink) return GoneLink(t, cables);
-      return cables.empty() ? NothingThere(t) : MayBeOn(t, cables);
+      if (t.OwnLink) return GoneLink(t, cables, retry);
+      return cables.empty() ? NothingThere(t, retry) : MayBeOn(t, cables);
     case EACCES:
     case EPERM:
       return NotAllowed(t);
     case EBUSY:
-      return Busy(t);
+      return Busy(t, retry);
     default:
       if (t.Kind != TDeviceKind::NoUart) return {};
-      return cables.empty() ? NothingThere(t) : t.Device + " has no UART behind it. " + MayBeOn(t, cables);
+      return cables.empty() ? NothingThere(t, retry) : t.Device + " has no UART behind it. " + MayBeOn(t, cables);
   }
 }
 
-std::string OpenFailureHint(const std::string& formattedName, const std::string& path, int error) {
-  return OpenFailureHint(ProbePortPath(formattedName, path), error, UsbSerialDevices());
+std::string OpenFailureHint(const std::string& formattedName, const std::string& path, int error,
+                            TRetryAction retry) {
+  return OpenFailureHint(ProbePortPath(formattedName, path), error, UsbSerialDevices(), retry);
 }
 
-std::string IdentityTimeoutHint(const TPortTarget& t, const std::vector<TFoundDevice>& cables) {
+std::string IdentityTimeoutHint(const TPortTarget& t, const std::vector<TFoundDevice>& cables, TRetryAction retry) {
   if (!t.IsComPort()) return {};
   if (!cables.empty()) return MayBeOn(t, cables);
-  return IsAbsence(t.Kind) ? NothingThere(t) : std::string();
+  return IsAbsence(t.Kind) ? NothingThere(t, retry) : std::string();
 }

@@ -10,6 +10,10 @@
 
 #include "PortProbe.h"
 
+// What a hint tells the user to do once the cause is mended: press the window's Read
+// button, or run the command again from a shell.
+enum class TRetryAction { PressRead, RunAgain };
+
 // Where a name leads and what is there, as the port list's tooltip says it:
 // "/dev/ttyS3: no such device", "/dev/ttyS3: no UART behind it", or
 // "/dev/serial/by-id/usb-...-port0 (USB serial adapter), linked in ~/.config/zarvo/ports".
@@ -38,9 +42,12 @@ std::string LinkedLogLine(const TPortTarget& target, const std::string& linkTarg
 
 // The hint for an open that failed with the system's error code (0 when unknown), or
 // empty when there is nothing to add.
-std::string OpenFailureHint(const TPortTarget& target, int error, const std::vector<TFoundDevice>& cables);
+std::string OpenFailureHint(const TPortTarget& target, int error, const std::vector<TFoundDevice>& cables,
+                            TRetryAction retry = TRetryAction::PressRead);
 // The same, probing the name's path and the cables now.
-std::string OpenFailureHint(const std::string& formattedName, const std::string& path, int error);
+std::string OpenFailureHint(const std::string& formattedName, const std::string& path, int error,
+                            TRetryAction retry = TRetryAction::PressRead);
 
 // The hint for a phone that does not answer its identity on this port, or empty.
-std::string IdentityTimeoutHint(const TPortTarget& target, const std::vector<TFoundDevice>& cables);
+std::string IdentityTimeoutHint(const TPortTarget& target, const std::vector<TFoundDevice>& cables,
+                                TRetryAction retry = TRetryAction::PressRead);

@@ -1,6 +1,7 @@
 # Installs the build into a scratch prefix and checks what a desktop needs from it:
-# bin/zarvo and bin/zarvo-export with its manual page, the menu entry with its keys,
-# every icon as a PNG of its size, and the copyright file in the doc folder.
+# bin/zarvo, bin/zarvo-export and bin/zarvo-cli with their manual pages (zarvo-cli
+# without the Qt libraries of a display), the menu entry with its keys, every icon as a
+# PNG of its size, and the copyright file in the doc folder.
 #   cmake -DBUILD_DIR=<build> -DICON_SIZES="16;24;..." [-DPREFIX=<dir>] -P CheckInstallTree.cmake
 # Fails with a message naming what is missing or wrong.
 cmake_minimum_required(VERSION 3.25)
@@ -34,11 +35,25 @@ else()
   endif()
 endif()
 
-foreach(file bin/zarvo-export share/man/man1/zarvo-export.1)
+foreach(file bin/zarvo-export share/man/man1/zarvo-export.1 bin/zarvo-cli share/man/man1/zarvo-cli.1)
   if(NOT EXISTS ${PREFIX}/${file})
     problem("${file} is missing")
   endif()
 endforeach()
+
+# The command line runs where there is no display: Qt Core only.
+if(EXISTS ${PREFIX}/bin/zarvo-cli)
+  file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${PREFIX}/bin/zarvo-cli RESOLVED_DEPENDENCIES_VAR cli_libraries
+       UNRESOLVED_DEPENDENCIES_VAR unresolved)
+  if(unresolved)
+    problem("bin/zarvo-cli needs libraries that are not found: ${unresolved}")
+  endif()
+  foreach(library ${cli_libraries})
+    if(library MATCHES "libQt6(Gui|Widgets)")
+      problem("bin/zarvo-cli needs ${library}, a display's library")
+    endif()
+  endforeach()
+endif()
 
 set(entry ${PREFIX}/share/applications/zarvo.desktop)
 if(NOT EXISTS ${entry})

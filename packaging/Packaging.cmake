@@ -1,6 +1,6 @@
-# Installation and the Debian package. `cmake --install` puts zarvo and zarvo-export
-# into bin/ (the rules are beside the targets in ui/ and export/, which also installs
-# the manual page), the menu entry into share/applications and the icon, the handset of
+# Installation and the Debian package. `cmake --install` puts zarvo, zarvo-export and
+# zarvo-cli into bin/ (the rules are beside the targets in ui/, export/ and cli/, which
+# also install the manual pages), the menu entry into share/applications and the icon, the handset of
 # the tree's images, into the hicolor theme at the sizes desktops look for.
 # `cpack -G DEB` in a release build makes zarvo_<version>_<arch>.deb from the same rules;
 # packaging/check.sh builds, checks and (with --install) installs it.
@@ -33,8 +33,10 @@ set(CPACK_PACKAGE_DESCRIPTION
     "ZARVO reads the address-book groups, contacts, calendar events and custom ring tones
 of a Siemens S40 phone attached to a serial port, shows them in a tree, saves them to a
 backup file of vCard and vCalendar text, and stores such a backup on a phone that holds
-no entries. zarvo-export takes a backup's contacts and calendar to other phones and
-programs as vCard 3.0 and iCalendar 2.0 files, and compares two backups. A USB serial
+no entries. zarvo-cli does the same from a shell, without a display, with documented
+exit codes and a check of a restore against the phone. zarvo-export takes a backup's
+contacts and calendar to other phones and programs as vCard 3.0 and iCalendar 2.0
+files, and compares two backups. A USB serial
 cable is used through a port link in ~/.config/zarvo/ports; the user must be in the
 dialout group to open the device.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -43,7 +43,9 @@ for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugin
 done
 
 files=$(dpkg-deb --contents "$deb" | awk '{print $6}')
-expected=(./usr/bin/zarvo ./usr/share/applications/zarvo.desktop
+expected=(./usr/bin/zarvo ./usr/bin/zarvo-export ./usr/bin/zarvo-cli
+          ./usr/share/man/man1/zarvo-export.1 ./usr/share/man/man1/zarvo-cli.1
+          ./usr/share/applications/zarvo.desktop
           ./usr/share/icons/hicolor/scalable/apps/zarvo.svg ./usr/share/doc/zarvo/copyright)
 for size in 16 24 32 48 64 128 256; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/zarvo.png")
@@ -67,6 +69,10 @@ starts() {
   [ "$rc" -eq 124 ] || { fail "$* ended with $rc before 3 s:"; cat "$root/run.log"; }
 }
 starts "$root/usr/bin/zarvo"
+# The command line needs no display and no platform plugin.
+cli_version=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=none "$root/usr/bin/zarvo-cli" --version 2>&1) ||
+  fail "zarvo-cli --version failed: $cli_version"
+[ "$cli_version" = "zarvo-cli $version" ] || fail "zarvo-cli --version says '$cli_version'"
 if command -v desktop-file-validate >/dev/null; then
   out=$(desktop-file-validate "$root/usr/share/applications/zarvo.desktop" 2>&1) || fail "desktop-file-validate: $out"
   [ -z "$out" ] || fail "desktop-file-validate: $out"

@@ -94,6 +94,22 @@ std::string SimFoldResultCodes(int type, const std::string& data) {
   return SimJoinLines(out);
 }
 
+std::string SimCutNames(int type, const std::string& data, std::size_t length) {
+  if (type == stRingTone) {
+    std::string record = data;
+    for (std::size_t at = 4 + 2 * length; at < 46 && at < record.size(); ++at) record[at] = '\0';
+    return record;
+  }
+  const std::string name = type == stContact ? "N" : type == stGroup ? "X-SIEMENS-GROUP-NAME" : "";
+  std::vector<std::string> lines = SimSplitLines(data);
+  for (std::string& line : lines) {
+    const std::size_t colon = line.find(':');
+    if (name.empty() || SimPropertyName(line) != name || colon == std::string::npos) continue;
+    if (line.size() - colon - 1 > length) line.resize(colon + 1 + length);
+  }
+  return SimJoinLines(lines);
+}
+
 std::vector<std::size_t> SimResultCodeEnds(const std::string& answer) {
   std::vector<std::size_t> ends;
   for (std::string_view code : ResultCodes) {

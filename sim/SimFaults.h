@@ -104,6 +104,11 @@ class TSimFaults {
   std::atomic<int> EventsTotalDelta{0};
   std::atomic<bool> FoldResultCodes{false};  // fetched entries hold "OK", "ERROR" ... lines
 
+  // What the phone keeps of what it is sent, as phones with short fields do: with n > 0,
+  // a stored contact's name (N), group's name (X-SIEMENS-GROUP-NAME) and ring tone's
+  // name are cut to their first n characters before they are stored (SimCutNames).
+  std::atomic<int> CutNamesTo{0};
+
   // Rules.
   void Add(TFault fault);
   void Clear();
@@ -158,6 +163,10 @@ class TSimFaults {
 // and the other codes, each after CR LF, in the name's bytes behind its end; the read
 // examines neither. Anything else is served as stored.
 std::string SimFoldResultCodes(int type, const std::string& data);
+// A stored entry with its names cut to length characters (CutNamesTo): the value of a
+// contact's N and a group's X-SIEMENS-GROUP-NAME line, the name in a ring tone record
+// (its bytes behind the cut zeroed). Anything else is kept as sent.
+std::string SimCutNames(int type, const std::string& data, std::size_t length);
 // Where in an answer a piece must end so that each result code inside it ends a piece.
 std::vector<std::size_t> SimResultCodeEnds(const std::string& answer);
 

@@ -339,7 +339,8 @@ void TSimPhone::FinishStore(std::vector<TSimDelivery>& out) {
     if (auto refusal = TSimContent::CheckEntry(storeType_, data)) {
       delivery.Response = SimCmeError(*refusal);
     } else {
-      std::int32_t id = content_.Store(storeType_, data);
+      const int cut = faults_.CutNamesTo;
+      std::int32_t id = content_.Store(storeType_, cut > 0 ? SimCutNames(storeType_, data, std::size_t(cut)) : data);
       delivery.Response = SimOk("+C#SPUT: " + std::to_string(id));
     }
   }

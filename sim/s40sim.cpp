@@ -49,6 +49,8 @@ Behaviour:
   --pause-after LINE,MS  stop for MS ms after the first line LINE of each fetch answer
                        (OK,700 with --fold-result-codes: inside a folded note)
   --leave-out LINE     serve fetched entries without their line LINE (END:VCARD)
+  --cut-names N        store only the first N characters of the names of contacts,
+                       groups and ring tones, as phones with short fields do
   --help               this text
 
 By hand: the phone echoes what it is sent and takes commands ending in CR (or LF):
@@ -77,6 +79,7 @@ int main(int argc, char** argv) {
   bool splitEveryByte = false, foldResultCodes = false;
   std::string unsolicited;
   std::vector<TFault> fetchFaults;
+  int cutNames = 0;
   TSimOptions options;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -132,6 +135,8 @@ int main(int argc, char** argv) {
       fetchFaults.push_back(TFault::PauseAfterLine(pause.substr(0, comma), *ms).On("AT+C#SGET="));
     } else if (arg == "--leave-out" && (text = value())) {
       fetchFaults.push_back(TFault::LeaveOutLine(text).On("AT+C#SGET="));
+    } else if (arg == "--cut-names") {
+      if (!number(cutNames) || cutNames < 1) return Fail("--cut-names needs a number of characters, 1 or more");
     } else {
       return Fail("unknown option or missing value: " + arg);
     }
@@ -154,6 +159,7 @@ int main(int argc, char** argv) {
     sim.Faults().FoldResultCodes = foldResultCodes;
     sim.Faults().SetUnsolicited(unsolicited);
     for (TFault& fault : fetchFaults) sim.Faults().Add(std::move(fault));
+    sim.Faults().CutNamesTo = cutNames;
 
     std::string path = sim.SlavePath();
     if (!printPath.empty()) {

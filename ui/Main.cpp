@@ -9,6 +9,7 @@
 #include "ExportBackup.h"
 #include "Handler.h"
 #include "Maker.h"
+#include "OperationEdge.h"
 #include "PhoneReader.h"
 #include "PhoneRestorer.h"
 #include "PhoneCommands.h"
@@ -167,17 +168,7 @@ void TfrmMain::btnExitKeyDown(int key) {
 
 void TfrmMain::FormClose() {
   parseLines_.reset();
-  if (!vaComm_.IsOpen()) return;
-  // The port is closed also when the goodbye to the phone fails; the failure is shown
-  // after that.
-  RunHandler(
-      [this] {
-        if (exchange_.IsDataModeOn()) exchange_.SendCommand(std::string(cmdDataModeOff));
-      },
-      [this] {
-        Timer.stop();
-        vaComm_.Close();
-      });
+  ClosePhoneConnection(*this);
 }
 
 void TfrmMain::FillTreeMenu(QMenu& menu) {
@@ -250,6 +241,9 @@ TLines& TfrmMain::ParseLines() {
 IProgressWindow& TfrmMain::Progress() { return progressRelay_; }
 
 int TfrmMain::SelectedPortIndex() const { return cbxCOMPort->currentIndex(); }
+
+// Entry i of the list, "COM 1" to "COM 8", stands for port number i + 1.
+TPortChoice TfrmMain::PortTarget() const { return {"COM%d", SelectedPortIndex() + 1}; }
 
 void TfrmMain::SetControlEnabled(TMainControl control, bool enabled) {
   QWidget* widget = nullptr;
@@ -351,17 +345,9 @@ std::int32_t NodeGroupId(const QTreeWidgetItem* node) {
 // ILogPane
 
 void TfrmMain::InsertLine(const std::string& rendered) {
-  const QString text = QString::fromLatin1(rendered.data(), static_cast<qsizetype>(rendered.size()));
-  // CR LF, a lone CR and a lone LF each end a line.
-  qsizetype start = 0;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text[i];
-    if (c != QLatin1Char('\r') && c != QLatin1Char('\n')) continue;
-    reLog->AppendLine(text.mid(start, i - start));
-    if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
-    start = i + 1;
-  }
-  reLog->AppendLine(text.mid(start));
+  ForEachLogLine(rendered, [this](std::string_view line) {
+    reLog->AppendLine(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+  });
 }
 
 // ---------------------------------------------------------------------------------------

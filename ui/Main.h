@@ -55,7 +55,9 @@ class TfrmMain : public QWidget, public IMainWindowHost, public ILogPane {
   IDialogs& Dialogs() override { return dialogs_; }
   IProgressWindow& Progress() override;
   bool& StopRequested() override { return stopRequested_; }
-  int SelectedPortIndex() const override;
+  TPortChoice PortTarget() const override;
+  // The selected entry of cbxCOMPort (0 for "COM 1").
+  int SelectedPortIndex() const;
   void SetControlEnabled(TMainControl control, bool enabled) override;
   void SetWindowEnabled(bool enabled) override;
   void RepaintWindow() override;

@@ -68,7 +68,7 @@ class TFakeHost : public IMainWindowHost {
   IDialogs& Dialogs() override { return Recorded; }
   IProgressWindow& Progress() override { return ProgressWindow; }
   bool& StopRequested() override { return Stop; }
-  int SelectedPortIndex() const override { return 3; }
+  TPortChoice PortTarget() const override { return {}; }
   void SetControlEnabled(TMainControl control, bool enabled) override {
     Enabled[control] = enabled;
     Journal.push_back(std::string(enabled ? "enable " : "disable ") +
