@@ -4,19 +4,11 @@
 #include <sstream>
 
 #include "BackupFile.h"
+#include "GeneratedPhone.h"
 
 TSimContent BenchmarkPhone() {
   TEntryLists lists;
-  for (int g = 1; g <= BenchGroups; ++g) {
-    TGroup group;
-    group.UID = -1;
-    group.Name = "Group " + std::to_string(g);
-    group.GroupID = g;
-    group.GroupSoundID = 400 + g;
-    group.GroupNofEntries = -1;
-    group.NPIHome = group.NPIWork = group.NPICell = group.NPIFax = group.NPIModem = -1;
-    lists.Groups.push_back(group);
-  }
+  for (int g = 1; g <= BenchGroups; ++g) lists.Groups.push_back(GeneratedGroup(g));
   for (int c = 1; c <= BenchContacts; ++c) {
     TContact contact;
     contact.UID = -1;
@@ -37,14 +29,7 @@ TSimContent BenchmarkPhone() {
     lists.Contacts.push_back(contact);
   }
   for (int e = 1; e <= BenchEvents; ++e) {
-    TEvent event;
-    event.UID = -1;
-    event.StartDate = event.EndDate = 40000 + e;
-    event.StartTime = (e % 24) / 24.0;
-    event.EndTime = (e % 24) / 24.0 + 1.0 / 48;
-    event.RepeatKind = e % 5;
-    event.RepeatUntil = e % 2 ? RepeatForever : 41000;
-    event.PBID = event.MemoID = -1;
+    TEvent event = GeneratedEvent(e);
     event.AlarmDate = event.StartDate;
     event.AlarmTime = event.StartTime;
     event.AlarmContentID = 402;
@@ -61,10 +46,7 @@ TSimContent BenchmarkPhone() {
     for (int k = 0; k < pairs[r]; ++k) tone.Data += "," + std::to_string(440 + k) + "," + std::to_string(4 + k % 8);
     lists.RingTones.push_back(tone);
   }
-  TLines parseLines;
-  std::string text;
-  for (const auto& line : BuildBackupLines(lists, parseLines)) text += line + "\r\n";
-  return TSimContent::FromBackupText(text);
+  return PhoneHolding(lists);
 }
 
 TLineBytes CountLineBytes(const std::string& path, std::size_t fromLine) {

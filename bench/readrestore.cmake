@@ -5,7 +5,7 @@
 add_library(zarvo_benchphone STATIC ${CMAKE_CURRENT_LIST_DIR}/BenchPhone.cpp ${CMAKE_CURRENT_LIST_DIR}/BenchPhone.h)
 target_include_directories(zarvo_benchphone PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 zarvo_target_options(zarvo_benchphone)
-target_link_libraries(zarvo_benchphone PUBLIC zarvo_backup zarvo_sim)
+target_link_libraries(zarvo_benchphone PUBLIC zarvo_backup zarvo_sim zarvo_testsupport)
 
 add_executable(bench_readrestore ${CMAKE_CURRENT_LIST_DIR}/ReadRestoreBench.cpp)
 zarvo_target_options(bench_readrestore)
