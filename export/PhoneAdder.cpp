@@ -231,9 +231,11 @@ TAddBox AddResultBox(const TAddResult& result) {
   std::string summary = result.Summary;
   if (!summary.empty()) summary[0] = static_cast<char>(summary[0] - 'a' + 'A');
   box.Text = (result.End == TAddEnd::Stopped ? "The add stopped before its end. " : "") + summary + ".";
-  // The entries the phone refused, a few by name.
+  // What could not be taken and what the phone refused, a few by name.
   constexpr std::size_t kNamedAtMost = 10;
   std::vector<std::string> refused;
+  for (const TImportFinding& f : result.Plan.FileFindings)
+    if (f.Kind == TFindingKind::NotTaken) refused.push_back(FindingLine(f));
   for (const TPlannedEntry& e : result.Plan.Entries)
     for (const TImportFinding& f : e.Findings)
       if (f.Kind == TFindingKind::NotTaken) refused.push_back(FindingLine(f));

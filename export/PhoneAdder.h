@@ -61,8 +61,9 @@ struct TAddResult {
 
 TAddResult AddToPhone(IMainWindowHost& host, const QStringList& files, const TAddOptions& options);
 
-// The window's one box after an add (UTF-8): the summary, the entries the phone refused
-// and, when the add stopped or the read failed, what that means for the phone.
+// The window's one box after an add (UTF-8): the summary, what could not be taken and
+// what the phone refused, and, when the add stopped or the read failed, what that means
+// for the phone.
 struct TAddBox {
   TMsgKind Kind = TMsgKind::Information;
   std::string Text;
