@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <utility>
 #include <exception>
 #include <string>
 #include <vector>
@@ -152,6 +154,11 @@ int UsageError(const std::string& command, const std::string& text) {
 // or nothing.
 std::optional<std::string> Parse(int argc, char** argv, TArguments& a) {
   TCliOptions& o = a.Options;
+  // The options that take no value, each with what it sets.
+  const std::pair<const char*, bool*> flags[] = {
+      {"--force", &o.Force},     {"--verify", &o.Verify}, {"--dry-run", &o.DryRun}, {"--duplicates", &o.Duplicates},
+      {"--verbose", &o.Verbose}, {"-q", &o.Quiet},        {"--quiet", &o.Quiet},    {"-h", &a.Help},
+      {"--help", &a.Help},       {"--version", &a.Version}};
   TCommandLine line(argc, argv);
   while (line.Next()) {
     if (!line.IsOption()) {
@@ -163,7 +170,10 @@ std::optional<std::string> Parse(int argc, char** argv, TArguments& a) {
     }
     const std::string& arg = line.Word();
     std::optional<std::string> error;
-    if (arg == "--port") {
+    const auto flag = std::find_if(std::begin(flags), std::end(flags), [&](const auto& f) { return arg == f.first; });
+    if (flag != std::end(flags)) {
+      error = line.Flag(*flag->second);
+    } else if (arg == "--port") {
       error = line.Value(o.Port);
       if (!error && !PortFromArgument(*o.Port)) error = "--port takes COMn, n or a device path, not \"" + *o.Port + "\"";
     } else if (arg == "--progress") {
@@ -181,26 +191,10 @@ std::optional<std::string> Parse(int argc, char** argv, TArguments& a) {
       }
     } else if (arg == "--log") {
       error = line.Value(o.Log);
-    } else if (arg == "--force") {
-      error = line.Flag(o.Force);
-    } else if (arg == "--verify") {
-      error = line.Flag(o.Verify);
-    } else if (arg == "--dry-run") {
-      error = line.Flag(o.DryRun);
-    } else if (arg == "--duplicates") {
-      error = line.Flag(o.Duplicates);
-    } else if (arg == "--verbose") {
-      error = line.Flag(o.Verbose);
     } else if (arg == "--country") {
       error = line.Value(o.Country);
       if (!error && !IsCountryCode(*o.Country))
         error = "--country takes a country calling code such as 49 or +49, not \"" + *o.Country + "\"";
-    } else if (arg == "-q" || arg == "--quiet") {
-      error = line.Flag(o.Quiet);
-    } else if (arg == "-h" || arg == "--help") {
-      error = line.Flag(a.Help);
-    } else if (arg == "--version") {
-      error = line.Flag(a.Version);
     } else {
       error = "unknown option " + arg;
     }

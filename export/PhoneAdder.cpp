@@ -120,34 +120,23 @@ void TAddRun::Stores() {
   if (options_.Verify) Check();
 }
 
-// The phone's entry as a read gives it: a group carries its group identifier, a contact
-// the one of the group it went out with.
+// A stored entry as it was sent, and as a read of the phone gives it: a group carries
+// its group identifier, a contact the one of the group it went out with.
+template <class Record>
+void Keep(const Record& stored, std::vector<Record>& sent, std::vector<Record>& phone) {
+  sent.push_back(stored);
+  Record& r = phone.emplace_back(stored);
+  if constexpr (requires { r.NewGroupID; }) r.GroupID = r.NewGroupID;
+}
+
 void TAddRun::Accepted(TProgressKind kind, std::size_t index) {
   taken_[Entry(kind, index)] = true;
   TEntryLists& lists = host_.Lists();
   switch (kind) {
-    case TProgressKind::Groups: {
-      TGroup g = plan_.Store.Groups[index];
-      added_.Groups.push_back(g);
-      g.GroupID = g.NewGroupID;
-      lists.Groups.push_back(std::move(g));
-      break;
-    }
-    case TProgressKind::Contacts: {
-      TContact c = plan_.Store.Contacts[index];
-      added_.Contacts.push_back(c);
-      c.GroupID = c.NewGroupID;
-      lists.Contacts.push_back(std::move(c));
-      break;
-    }
-    case TProgressKind::Events:
-      added_.Events.push_back(plan_.Store.Events[index]);
-      lists.Events.push_back(plan_.Store.Events[index]);
-      break;
-    case TProgressKind::RingTones:
-      added_.RingTones.push_back(plan_.Store.RingTones[index]);
-      lists.RingTones.push_back(plan_.Store.RingTones[index]);
-      break;
+    case TProgressKind::Groups: return Keep(plan_.Store.Groups[index], added_.Groups, lists.Groups);
+    case TProgressKind::Contacts: return Keep(plan_.Store.Contacts[index], added_.Contacts, lists.Contacts);
+    case TProgressKind::Events: return Keep(plan_.Store.Events[index], added_.Events, lists.Events);
+    case TProgressKind::RingTones: return Keep(plan_.Store.RingTones[index], added_.RingTones, lists.RingTones);
   }
 }
 
