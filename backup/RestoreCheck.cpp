@@ -126,9 +126,8 @@ Record Parsed(const std::string& text) {
 }
 
 template <class Record>
-bool CheckKind(IMainWindowHost& host, int count, std::vector<TStoredDifference>& out) {
+bool CheckKind(IMainWindowHost& host, TEntryLists& lists, int count, std::vector<TStoredDifference>& out) {
   using Kind = TEntryKind<Record>;
-  TEntryLists& lists = host.Lists();
   for (int n = 1; n <= count; ++n) {
     const Record& r = Kind::List(lists)[Kind::FirstSlot + static_cast<std::size_t>(n) - 1];
     const Record sent = Parsed<Record>(Kind::PhoneText(r, host.ParseLines()));
@@ -144,14 +143,15 @@ bool CheckKind(IMainWindowHost& host, int count, std::vector<TStoredDifference>&
 
 TFields Fields(const TRingToneRecordInfo& r) { return {{"Name", r.Name}, {"Melody", r.Data}}; }
 
-bool CheckRingTones(IMainWindowHost& host, int count, std::vector<TStoredDifference>& out) {
+bool CheckRingTones(IMainWindowHost& host, const TEntryLists& lists, int count, std::size_t before,
+                    std::vector<TStoredDifference>& out) {
   if (count == 0) return true;
   std::vector<std::int32_t> ids;
   if (!ListIdentifiers(host, etRingTones, ids)) return false;
-  const std::size_t first = std::min(ids.size(), FactoryRingToneCount);
+  const std::size_t first = std::min(ids.size(), FactoryRingToneCount + before);
   for (int n = 1; n <= count; ++n) {
     const std::size_t k = static_cast<std::size_t>(n) - 1;
-    const TDynamicCharArray record = BuildRingToneRecord(host.Lists().RingTones[FactoryRingToneCount + k]);
+    const TDynamicCharArray record = BuildRingToneRecord(lists.RingTones[FactoryRingToneCount + k]);
     const TRingToneRecordInfo sent = DecodeRingToneRecord(std::string(record.begin(), record.end()));
     const std::string label = Label("ring tone", sent.Name);
     if (first + k >= ids.size()) {
@@ -169,6 +169,11 @@ bool CheckRingTones(IMainWindowHost& host, int count, std::vector<TStoredDiffere
 }  // namespace
 
 bool CheckRestore(IMainWindowHost& host, const TLoadCounts& counts, std::vector<TStoredDifference>& differences) {
+  return CheckStored(host, host.Lists(), counts, 0, differences);
+}
+
+bool CheckStored(IMainWindowHost& host, TEntryLists& stored, const TLoadCounts& counts,
+                 std::size_t ringTonesBefore, std::vector<TStoredDifference>& differences) {
   IProgressWindow& progress = host.Progress();
   progress.SetCaption(QStringLiteral("Verifying..."));
   progress.ResetBars();
@@ -178,8 +183,8 @@ bool CheckRestore(IMainWindowHost& host, const TLoadCounts& counts, std::vector<
   progress.SetTotal(TProgressKind::RingTones, counts.RingTones);
   // A fetch waits for its answer as long as in a read, not as long as a store.
   host.SetAnswerTimeout(AnswerTimeoutMs);
-  return CheckKind<TGroup>(host, counts.Groups, differences) &&
-         CheckKind<TContact>(host, counts.Contacts, differences) &&
-         CheckKind<TEvent>(host, counts.Events, differences) &&
-         CheckRingTones(host, counts.RingTones, differences);
+  return CheckKind<TGroup>(host, stored, counts.Groups, differences) &&
+         CheckKind<TContact>(host, stored, counts.Contacts, differences) &&
+         CheckKind<TEvent>(host, stored, counts.Events, differences) &&
+         CheckRingTones(host, stored, counts.RingTones, ringTonesBefore, differences);
 }

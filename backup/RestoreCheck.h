@@ -11,6 +11,7 @@
 // Window thread, after RestoreToPhone stored every entry and with its progress window
 // still shown. Fetches go through the exchange with the read's own steps (PhoneReader.h).
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -31,3 +32,10 @@ struct TStoredDifference {
 // when an exchange failed (it has shown its message) or a stop was requested; the
 // differences found up to then are in differences.
 bool CheckRestore(IMainWindowHost& host, const TLoadCounts& counts, std::vector<TStoredDifference>& differences);
+
+// The same check over entries stored from other lists than the host's: the first counts
+// of each kind of stored (ring tones from slot 42), on a phone that held ringTonesBefore
+// custom ring tones before them. A contact's group is named by the group of stored
+// whose NewGroupID it carries.
+bool CheckStored(IMainWindowHost& host, TEntryLists& stored, const TLoadCounts& counts,
+                 std::size_t ringTonesBefore, std::vector<TStoredDifference>& differences);

@@ -23,6 +23,11 @@ class TBenchDialogs : public IDialogs {
   }
   std::optional<QString> OpenFile(const TFileDialogSettings&) override { return Next(); }
   std::optional<QString> SaveFile(const TFileDialogSettings&) override { return Next(); }
+  std::optional<QStringList> OpenFiles(const TFileDialogSettings&) override {
+    const std::optional<QString> file = Next();
+    if (!file) return std::nullopt;
+    return QStringList{*file};
+  }
   std::optional<int> ChooseItem(const TChoiceSettings&) override { return std::nullopt; }
   void ShowException(const QString& text) override { Texts.push_back(QStringLiteral("Exception: ") + text); }
 

@@ -17,6 +17,7 @@
 #include "BackupFile.h"
 #include "Handler.h"
 #include "OperationEdge.h"
+#include "PhoneAdder.h"
 #include "PhoneReader.h"
 #include "PhoneRestorer.h"
 #include "PortHints.h"
@@ -43,6 +44,21 @@ std::string CountsText(const std::array<int, 4>& n) {
 std::array<int, 4> ListCounts(const TEntryLists& lists) {
   const TLoadCounts c = CountFiledEntries(lists);
   return {c.Groups, c.Contacts, c.Events, c.RingTones};
+}
+
+// What a check of stored entries found, on standard output.
+void PrintCheck(const std::vector<TStoredDifference>& differences, bool verified) {
+  for (const TStoredDifference& d : differences) {
+    if (d.Field.empty())
+      std::printf("verify: %s: not on the phone\n", d.Entry.c_str());
+    else
+      std::printf("verify: %s: %s: sent \"%s\", stored \"%s\"\n", d.Entry.c_str(), d.Field.c_str(), d.Sent.c_str(),
+                  d.Stored.c_str());
+  }
+  if (verified)
+    std::printf("verify: %s\n", differences.empty() ? "every entry is on the phone as it was sent"
+                                                    : (Count(static_cast<int>(differences.size()), "difference",
+                                                             "differences") + " found").c_str());
 }
 
 // s40-YYYY-MM-DD-HHMMSS.zrv in the current folder, by the local time.
@@ -73,6 +89,7 @@ class TRun {
   int Identify();
   int Backup();
   int Restore();
+  int Add();
   void OnSignal(int signal);
   TPortChoice DefaultPort();
   // A note for the user, unless --quiet.
@@ -151,6 +168,7 @@ int TRun::RunChosen() {
   host_.Messages().Context = FormatDeviceName(port.DeviceName, port.PortNum);
   if (options_.Command == "identify") return Identify();
   if (options_.Command == "backup") return Backup();
+  if (options_.Command == "add") return Add();
   return Restore();
 }
 
@@ -256,28 +274,57 @@ int TRun::Restore() {
   }
   if (!stored) {
     out_.Message("the restore stopped; now on the phone: " + CountsText(onPhone) +
-                 (host_.Abandoned() ? ", and perhaps the entry that was being stored" : ""));
+                 (host_.Abandoned() ? ", and perhaps the entry that was being stored" : "") +
+                 "; \"zarvo-cli add " + Utf8(file) + "\" stores the rest");
   } else if (onPhone == std::array<int, 4>{}) {
     Note("nothing stored: " + Utf8(file) + " holds no entries");
   } else {
     std::printf("stored %s\n", CountsText(onPhone).c_str());
   }
-  for (const TStoredDifference& d : differences) {
-    if (d.Field.empty())
-      std::printf("verify: %s: not on the phone\n", d.Entry.c_str());
-    else
-      std::printf("verify: %s: %s: sent \"%s\", stored \"%s\"\n", d.Entry.c_str(), d.Field.c_str(), d.Sent.c_str(),
-                  d.Stored.c_str());
-  }
-  if (verified)
-    std::printf("verify: %s\n", differences.empty() ? "every entry is on the phone as it was sent"
-                                                    : (Count(static_cast<int>(differences.size()), "difference",
-                                                             "differences") + " found").c_str());
+  PrintCheck(differences, verified);
   std::fflush(stdout);
   if (signals_.First()) return Stopped(stored ? "the check was not finished" : "the restore was not finished");
   if (!stored || troubled) return ExitTrouble;
   if (options_.Verify && !verified) return ExitTrouble;
   return differences.empty() ? ExitDone : ExitDiffer;
+}
+
+int TRun::Add() {
+  QStringList files;
+  for (const std::string& name : options_.Files) {
+    const QString file = QFile::decodeName(name.c_str());
+    if (!QFileInfo(file).isFile() || !QFileInfo(file).isReadable()) {
+      out_.Message("Error: Cannot open file " + name);
+      return ExitTrouble;
+    }
+    files << file;
+  }
+  TAddOptions add;
+  add.Match.KeepDuplicates = options_.Duplicates;
+  add.Match.Country = options_.Country.value_or(std::string());
+  add.DryRun = options_.DryRun;
+  add.Verify = options_.Verify;
+  add.Verbose = options_.Verbose;
+  const int errorsBefore = host_.Messages().Errors;
+  const TAddResult result = AddToPhone(host_, files, add);
+  // A goodbye that fails afterwards is shown, but the add is done.
+  const bool troubled = host_.Messages().Errors != errorsBefore;
+  Close();
+  if (result.End == TAddEnd::NotRead) return signals_.First() ? Stopped("nothing was stored") : ExitTrouble;
+
+  for (const std::string& line : result.Report) std::printf("%s\n", line.c_str());
+  std::printf("%s\n", result.Summary.c_str());
+  if (options_.Verify && result.End == TAddEnd::Stored) PrintCheck(result.Differences, result.Verified);
+  std::fflush(stdout);
+  const TImportCounts& n = result.Plan.Counts;
+  const bool stopped = result.End == TAddEnd::Stopped;
+  if (stopped)
+    out_.Message("the add stopped; added to the phone: " + CountsText({n.Groups, n.Contacts, n.Events, n.RingTones}) +
+                 (host_.Abandoned() ? ", and perhaps the entry that was being stored" : ""));
+  if (signals_.First()) return Stopped(stopped ? "the add was not finished" : "the check was not finished");
+  if (stopped || troubled || (options_.Verify && result.End == TAddEnd::Stored && !result.Verified))
+    return ExitTrouble;
+  return n.Refused > 0 || n.NotTaken > 0 || !result.Differences.empty() ? ExitDiffer : ExitDone;
 }
 
 }  // namespace

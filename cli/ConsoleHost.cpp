@@ -132,7 +132,8 @@ void TConsoleProgress::PrintLine(std::size_t kind) {
 
 void TConsoleDialogs::ShowMessage(TMsgKind kind, const QString& title, const QString& text) {
   if (Silent) return;
-  ++(kind == TMsgKind::Warning ? Warnings : Errors);
+  if (kind == TMsgKind::Warning) ++Warnings;
+  if (kind == TMsgKind::Error) ++Errors;
   out_.Message((Context.empty() ? std::string() : Context + ": ") + Utf8(title) + ": " + Utf8(text));
 }
 

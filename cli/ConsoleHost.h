@@ -97,6 +97,10 @@ class TConsoleDialogs : public IDialogs {
   void ShowMessage(TMsgKind kind, const QString& title, const QString& text) override;
   std::optional<QString> OpenFile(const TFileDialogSettings&) override { return FileAnswer; }
   std::optional<QString> SaveFile(const TFileDialogSettings&) override { return FileAnswer; }
+  std::optional<QStringList> OpenFiles(const TFileDialogSettings&) override {
+    if (!FileAnswer) return std::nullopt;
+    return QStringList{*FileAnswer};
+  }
   // Never asked: the console host offers no choices (IMainWindowHost::OffersPortLink).
   std::optional<int> ChooseItem(const TChoiceSettings&) override { return std::nullopt; }
   void ShowException(const QString& text) override;

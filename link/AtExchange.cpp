@@ -35,6 +35,8 @@ void TAtExchange::BeginExchange(std::string_view command) {
   AnswerDone = false;
   AnswerOk = true;
   TimedOut = false;
+  Failure = TSendFailure::None;
+  FailureText.clear();
   assembly_ = AssemblyFor(command);
   timerFired_ = false;
   unframed_ = false;
@@ -104,7 +106,7 @@ void TAtExchange::WaitForAnswer() {
       timer_.stop();
       assembly_.PendingPhoneError = std::string::npos;
       watchedOpen_ = 0;
-      ShowError(msgConnectionLost);
+      ShowError(TSendFailure::LineLost, msgConnectionLost);
       AnswerDone = true;
       AnswerOk = false;
     }
@@ -127,7 +129,10 @@ void TAtExchange::LogNotes(const TAnswerNotes& notes) {
   for (const std::string& bytes : notes.Dropped) AddLogLine("Not part of the answer, dropped: " + bytes);
 }
 
-void TAtExchange::ShowError(const std::string& text) {
+void TAtExchange::ShowError(TSendFailure failure, const std::string& text) {
+  Failure = failure;
+  FailureText = text;
+  if (failure == TSendFailure::Refused && HoldRefusals) return;
   dialogs_.ShowMessage(TMsgKind::Error, QStringLiteral("Error"),
                        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
@@ -148,12 +153,12 @@ void TAtExchange::VaCommRxChar(TVaComm*, int) {
 
   if (found.Ok || found.Prompt) AnswerDone = true;
   if (found.Error) {
-    ShowError(msgInvalidCommand);
+    ShowError(TSendFailure::Refused, msgInvalidCommand);
     AnswerDone = true;
     AnswerOk = false;
   }
   if (found.PhoneError) {
-    ShowError(PhoneErrorMessage(*found.PhoneError));
+    ShowError(TSendFailure::Refused, PhoneErrorMessage(*found.PhoneError));
     AnswerDone = true;
     AnswerOk = false;
   }
@@ -172,12 +177,12 @@ void TAtExchange::TimerTimer() {
     const TPhoneErrorNumber number = ReadPhoneErrorNumber(Answer, assembly_.PendingPhoneError, true);
     assembly_.PendingPhoneError = std::string::npos;
     assembly_.Ended = true;
-    ShowError(PhoneErrorMessage(number));
+    ShowError(TSendFailure::Refused, PhoneErrorMessage(number));
     AnswerDone = true;
     AnswerOk = false;
     return;
   }
-  ShowError(TimeoutHint.empty() ? std::string(msgTimeout) : msgTimeout + ("\n" + TimeoutHint));
+  ShowError(TSendFailure::NoAnswer, TimeoutHint.empty() ? std::string(msgTimeout) : msgTimeout + ("\n" + TimeoutHint));
   TimedOut = true;
   AnswerOk = false;
 }

@@ -6,8 +6,9 @@
 // messages) until the answer is complete, the phone reports an error, or nothing has
 // arrived for the timer's interval. The receive handler assembles the answer from the
 // pieces the port delivers, classifies it and cleans it (echo and final "OK" removed);
-// error answers and the time-out are shown to the user through the dialogs seam. Every
-// command, data byte and received piece is written to the log, one line each.
+// error answers and the time-out are shown to the user through the dialogs seam, and
+// the kind of failure is kept for the caller (Failure). Every command, data byte and
+// received piece is written to the log, one line each.
 //
 // Everything here runs on the window thread. The object does not own the serial
 // component, the timer, the log pane or the dialogs: the main window does, and hands
@@ -47,6 +48,11 @@
 
 class TVaComm;
 
+// Why the last send failed, for a caller that goes on after some failures: the phone
+// refused the command or its data ("ERROR", "+CME ERROR:"), no answer began in time, or
+// the line was lost. None after a send that went through, or that the port refused.
+enum class TSendFailure { None, Refused, NoAnswer, LineLost };
+
 class TAtExchange {
  public:
   // Wires VaComm's OnOpen and OnRxChar and the timer's timeout to the handlers below.
@@ -63,6 +69,12 @@ class TAtExchange {
   // When not empty, follows the time-out message on a new line of its box: what the
   // user may do about a phone that does not answer on this port.
   std::string TimeoutHint;
+  // How the last send failed, and the text its box shows (or would have shown).
+  TSendFailure Failure = TSendFailure::None;
+  std::string FailureText;
+  // While set, the phone's refusals show no box: the caller reports them itself. A
+  // time-out or a lost line is shown all the same.
+  bool HoldRefusals = false;
 
   // Renders control characters other than CR and LF as "(n)" and appends the line.
   void AddLogLine(const std::string& text);
@@ -93,7 +105,7 @@ class TAtExchange {
   void BeginExchange(std::string_view command);  // empty for a block of data
   void TakeUnframed();
   void AbandonExchange();
-  void ShowError(const std::string& text);
+  void ShowError(TSendFailure failure, const std::string& text);
   void LogNotes(const TAnswerNotes& notes);
   bool ConnectionLost() const;
 

@@ -10,6 +10,7 @@
 #include "Handler.h"
 #include "Maker.h"
 #include "OperationEdge.h"
+#include "PhoneAdder.h"
 #include "PhoneReader.h"
 #include "PhoneRestorer.h"
 #include "PhoneCommands.h"
@@ -183,6 +184,23 @@ void TfrmMain::FillTreeMenu(QMenu& menu) {
   };
   add("Export contacts (vCard)...", TExportKind::Contacts, !lists_.Contacts.empty());
   add("Export calendar (iCalendar)...", TExportKind::Calendar, !lists_.Events.empty());
+  QAction* addToPhone = menu.addAction(QStringLiteral("Add to phone from file..."));
+  addToPhone->setEnabled(vaComm_.IsOpen() && !OperationRunning() && !closing_);
+  QObject::connect(addToPhone, &QAction::triggered, this, [this] { AddToPhoneClick(); });
+}
+
+void TfrmMain::AddToPhoneClick() {
+  RunButtonHandler([this] {
+    const std::optional<QStringList> files = dialogs_.OpenFiles(AddDialogSettings());
+    if (!files) return;
+    const TAddResult result = AddToPhone(*this, *files, {});
+    // The log pane shows 8-bit text.
+    const auto log = [this](const std::string& utf8) { AddLogLine(QString::fromUtf8(utf8).toLatin1().toStdString()); };
+    for (const std::string& line : result.Report) log(line);
+    if (result.End != TAddEnd::NotRead) log(result.Summary);
+    const TAddBox box = AddResultBox(result);
+    dialogs_.ShowMessage(box.Kind, QStringLiteral("Add to phone"), QString::fromStdString(box.Text));
+  });
 }
 
 void TfrmMain::RunButtonHandler(const std::function<void()>& body,

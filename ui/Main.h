@@ -99,8 +99,13 @@ class TfrmMain : public QWidget, public IMainWindowHost, public ILogPane {
   void btnExitKeyDown(int key);
   void FormClose();
   // The tree's context menu: "Export contacts (vCard)..." and "Export calendar
-  // (iCalendar)...", each enabled when the lists hold its kind and nothing runs.
+  // (iCalendar)...", each enabled when the lists hold its kind and nothing runs, and
+  // "Add to phone from file...", enabled while the port is open (after a read) and
+  // nothing runs.
   void FillTreeMenu(QMenu& menu);
+  // "Add to phone from file...": the files chosen, the phone read again, the entries it
+  // does not hold stored; the details go to the log, the summary into one box.
+  void AddToPhoneClick();
 
   // The handler wrapper with the "operation running" state: runs body and endSteps as
   // RunHandler does, and a close of the window that arrives meanwhile is carried out

@@ -26,12 +26,18 @@ QStringList NameFilters(const QString& filter) {
   return filters;
 }
 
-std::optional<QString> RunFileDialog(const TFileDialogSettings& settings, bool save) {
+QStringList RunFileDialog(const TFileDialogSettings& settings, bool save, bool several = false) {
   QFileDialog dialog(DialogOwner());
   ConfigureFileDialog(dialog, settings, save);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
+  if (several) dialog.setFileMode(QFileDialog::ExistingFiles);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  QStringList chosen = dialog.selectedFiles();
+  chosen.removeAll(QString());
+  return chosen;
+}
+
+std::optional<QString> OneFile(const QStringList& chosen) {
+  if (chosen.isEmpty()) return std::nullopt;
   return chosen.front();
 }
 
@@ -68,7 +74,9 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogSettings& setting
 
 void ConfigureMessageBox(QMessageBox& box, TMsgKind kind, const QString& title,
                          const QString& text) {
-  box.setIcon(kind == TMsgKind::Error ? QMessageBox::Critical : QMessageBox::Warning);
+  box.setIcon(kind == TMsgKind::Error     ? QMessageBox::Critical
+              : kind == TMsgKind::Warning ? QMessageBox::Warning
+                                          : QMessageBox::Information);
   box.setWindowTitle(title);
   box.setTextFormat(Qt::PlainText);
   box.setText(text);
@@ -84,11 +92,17 @@ void TQtDialogs::ShowMessage(TMsgKind kind, const QString& title, const QString&
 }
 
 std::optional<QString> TQtDialogs::OpenFile(const TFileDialogSettings& settings) {
-  return RunFileDialog(settings, false);
+  return OneFile(RunFileDialog(settings, false));
 }
 
 std::optional<QString> TQtDialogs::SaveFile(const TFileDialogSettings& settings) {
-  return RunFileDialog(settings, true);
+  return OneFile(RunFileDialog(settings, true));
+}
+
+std::optional<QStringList> TQtDialogs::OpenFiles(const TFileDialogSettings& settings) {
+  QStringList chosen = RunFileDialog(settings, false, /*several=*/true);
+  if (chosen.isEmpty()) return std::nullopt;
+  return chosen;
 }
 
 QListWidget* ConfigureChoiceDialog(QDialog& dialog, const TChoiceSettings& settings) {

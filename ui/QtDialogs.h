@@ -1,6 +1,6 @@
 #pragma once
-// The dialogs seam on Qt: modal message boxes with the error or warning icon and one OK
-// button, the two backup-file dialogs, the choice among items (a plain dialog: the text,
+// The dialogs seam on Qt: modal message boxes with the error, warning or information
+// icon and one OK button, the file dialogs, the choice among items (a plain dialog: the text,
 // a list, the accepting button and Cancel), and the box of the standard exception report.
 //
 // Window thread only. Each call blocks in a nested event loop until the person answers,
@@ -22,6 +22,7 @@ class TQtDialogs : public IDialogs {
   void ShowMessage(TMsgKind kind, const QString& title, const QString& text) override;
   std::optional<QString> OpenFile(const TFileDialogSettings& settings) override;
   std::optional<QString> SaveFile(const TFileDialogSettings& settings) override;
+  std::optional<QStringList> OpenFiles(const TFileDialogSettings& settings) override;
   std::optional<int> ChooseItem(const TChoiceSettings& settings) override;
   // A critical box titled with the application's name ("ZARVO").
   void ShowException(const QString& text) override;

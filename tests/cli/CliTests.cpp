@@ -1,6 +1,8 @@
 // zarvo-cli as a shell runs it (no display, no Qt platform plugin) over the simulated
 // phone: one table of runs, each backup compared byte for byte with the window's Save of
-// the sample phone, which the real window makes offscreen first.
+// the sample phone, which the real window makes offscreen first. A run may follow
+// others on the same phone (a pulled cable plugged in again between them), and a step
+// may be zarvo-export's.
 #include <QDir>
 #include <QProcess>
 #include <csignal>
@@ -19,7 +21,9 @@ struct TCliRun {
   const char* Name;
   bool EmptyPhone;
   std::function<void(TSimFaults&)> Fault;
-  QStringList Args;  // "%f" stands for the backup file, the window's save for a restore
+  // "%f" stands for the backup file, the window's save for a restore or an add; "%g" for
+  // a generated backup, "%d" for the run's folder, "%i" for the importer's test files.
+  QStringList Args;
   int Status;
   std::vector<const char*> Says;  // in standard output or error
   TFileEnd File = TFileEnd::None;
@@ -27,6 +31,7 @@ struct TCliRun {
   const char* SignalAt = nullptr;  // SIGINT once the phone saw a command beginning so
   int EntriesAfter = -1;           // on the phone, all kinds
   int DelayMs = 0;                 // the phone's thinking time per answer
+  std::vector<QStringList> Before = {};  // runs on the same phone first, unchecked
 };
 
 const std::vector<TCliRun> kRuns = {
@@ -70,6 +75,39 @@ const std::vector<TCliRun> kRuns = {
     {"SIGINT during a restore", true, {}, {"restore", "%f"}, 130,
      {"now on the phone: 4 groups, 1 contact, 0 events, 0 custom ring tones"}, TFileEnd::WindowSave,
      TPhoneEnd::DataModeOff, "AT+C#SPUT=0", 5, 300},
+    {"the same file added twice", true, {}, {"add", "%g"}, 0, {"added nothing; 10 already on the phone\n"},
+     TFileEnd::WindowSave, TPhoneEnd::DataModeOff, nullptr, 10, 0, {{"-q", "add", "%g"}}},
+    {"add --dry-run", true, {}, {"add", "--dry-run", "%f"}, 0,
+     {"\nwould add 13 contacts, 4 groups, 10 events, 4 ring tones; 1 field left out\n"}, TFileEnd::WindowSave,
+     TPhoneEnd::DataModeOff, nullptr, 0},
+    {"Google and Outlook onto the sample phone, --verify", false, {},
+     {"add", "--verify", "%i/google-contacts.vcf", "%i/outlook.ics"}, 0,
+     {"\nadded 2 contacts, 4 events; 8 fields left out\nverify: every entry is on the phone as it was sent"},
+     TFileEnd::WindowSave, TPhoneEnd::DataModeOff, nullptr, 37},
+    {"a refused group, then the next entries", true,
+     [](TSimFaults& f) { f.Add(TFault::CmeError(20).On("AT+C#SPUT=1").Once()); }, {"add", "%g"}, 1,
+     {"g.zrv:5: group Group 1: refused by the phone: +CME ERROR 20: Memory full.\n",
+      "contact Contact\xc3\xa4" "2;First: goes without a group: the phone refused group Group 1\n",
+      "added 5 contacts, 1 group, 3 events; 1 refused by the phone\n"},
+     TFileEnd::WindowSave, TPhoneEnd::DataModeOff, nullptr, 9},
+    {"pulled cable during an add", true, [](TSimFaults& f) { f.PullCableAfterBytes("AT+C#SPUT=0", 10); },
+     {"add", "%g"}, 2,
+     {"COM4: Error: ERROR: Connection to phone lost.",
+      "the add stopped; added to the phone: 2 groups, 0 contacts, 0 events, 0 custom ring tones"},
+     TFileEnd::WindowSave, TPhoneEnd::DataModeOn, nullptr, 2},
+    {"a restore stopped by a pulled cable, finished by add", true,
+     [](TSimFaults& f) { f.PullCableAfterBytes("AT+C#SPUT=2", 10); }, {"add", "%f"}, 0,
+     {"\nadded 10 events, 4 ring tones; 17 already on the phone; 1 field left out\n"}, TFileEnd::WindowSave,
+     TPhoneEnd::DataModeOff, nullptr, 31, 0, {{"restore", "%f"}}},
+    {"SIGINT during an add", true, {}, {"add", "%g"}, 130,
+     {"the add stopped; added to the phone: 2 groups, 1 contact, 0 events", "stopped: the add was not finished"},
+     TFileEnd::WindowSave, TPhoneEnd::DataModeOff, "AT+C#SPUT=0", 3, 150},
+    // Exported, added onto an empty phone, backed up: the same backup again.
+    {"round trip through zarvo-export", true, {}, {"zarvo-export", "--compare", "%g", "%d/second.zrv"}, 0,
+     {"The backups hold the same entries: 2 groups, 5 contacts, 3 events, 0 ring tones."}, TFileEnd::WindowSave,
+     TPhoneEnd::DataModeOff, nullptr, 10, 0,
+     {{"zarvo-export", "-o", "%d", "%g"}, {"-q", "add", "%d/contacts.vcf", "%d/calendar.ics"},
+      {"-q", "backup", "%d/second.zrv"}}},
 };
 
 int EntriesOn(const TPhoneSimulator& sim) {
@@ -83,7 +121,7 @@ struct TCliResult {
   std::string Said;  // standard output, then standard error
 };
 
-TCliResult RunCli(const TCliRun& run, const QString& dir, const TPhoneSimulator& sim) {
+TCliResult RunCli(QStringList args, const char* signalAt, const QString& dir, const TPhoneSimulator& sim) {
   QProcess cli;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.remove(QStringLiteral("DISPLAY"));
@@ -91,12 +129,15 @@ TCliResult RunCli(const TCliRun& run, const QString& dir, const TPhoneSimulator&
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("none"));
   cli.setProcessEnvironment(env);
   cli.setWorkingDirectory(dir);
-  QStringList args = run.Args;
-  args.replaceInStrings(QStringLiteral("%f"), dir + QStringLiteral("/b.zrv"));
-  cli.start(QStringLiteral(ZARVO_CLI_PROGRAM), args);
+  for (const auto& [mark, by] : {std::pair{"%f", dir + QStringLiteral("/b.zrv")}, std::pair{"%g", dir + QStringLiteral("/g.zrv")},
+                                 std::pair{"%d", dir}, std::pair{"%i", QStringLiteral(ZARVO_IMPORT_FILES)}})
+    args.replaceInStrings(QLatin1String(mark), by);
+  const bool exporter = args.front() == QStringLiteral("zarvo-export");
+  if (exporter) args.pop_front();
+  cli.start(exporter ? QStringLiteral(ZARVO_EXPORT_PROGRAM) : QStringLiteral(ZARVO_CLI_PROGRAM), args);
   EXPECT_TRUE(cli.waitForStarted());
-  if (run.SignalAt) {
-    const auto seen = [&] { return CountOf(sim.Commands(), run.SignalAt) > 0; };
+  if (signalAt) {
+    const auto seen = [&] { return CountOf(sim.Commands(), signalAt) > 0; };
     for (int waited = 0; !seen() && waited < 30000; waited += 5) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_TRUE(seen());
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
@@ -118,24 +159,41 @@ TEST_F(TAppTest, ZarvoCliRunsOverTheSimulatedPhone) {
     app.Main.close();
   }
   ASSERT_NE(windowSave.find("END:VCALENDAR"), std::string::npos);
+  // The round trip's backup: nothing in it that the export cannot carry.
+  TEntryLists generated = GeneratedLists(2, 5, 3, 0);
+  for (TGroup& g : generated.Groups) g.GroupSoundID = -1;
+  TLines parseLines;
+  QByteArray generatedText;
+  for (const std::string& line : BuildBackupLines(generated, parseLines)) generatedText += QByteArray::fromStdString(line + "\r\n");
 
   for (const TCliRun& run : kRuns) {
     SCOPED_TRACE(run.Name);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("b.zrv"));
-    // A restore's backup, or the file that a backup finds in its way.
-    const bool restore = run.Args.contains(QStringLiteral("restore"));
+    // A restore's or an add's backup, or the file that a backup finds in its way.
+    std::vector<QStringList> runs = run.Before;
+    runs.push_back(run.Args);
+    const bool restore = std::any_of(runs.begin(), runs.end(), [](const QStringList& args) {
+      return args.contains(QStringLiteral("restore")) || args.contains(QStringLiteral("add"));
+    });
     if (restore || run.File == TFileEnd::Old || run.Args.contains(QStringLiteral("--force"))) {
       QFile f(file);
       ASSERT_TRUE(f.open(QIODevice::WriteOnly));
       f.write(restore ? QByteArray::fromStdString(windowSave) : QByteArray("old"));
     }
+    QFile g(dir.filePath(QStringLiteral("g.zrv")));
+    ASSERT_TRUE(g.open(QIODevice::WriteOnly) && g.write(generatedText) == generatedText.size());
+    g.close();
     TSimOptions options = OnPort(ports, 4);
     options.AnswerDelayMs = run.DelayMs;
     TPhoneSimulator sim(run.EmptyPhone ? TSimContent::Empty() : TSimContent::Sample(), options);
     if (run.Fault) run.Fault(sim.Faults());
 
-    const TCliResult result = RunCli(run, dir.path(), sim);
+    for (const QStringList& before : run.Before) {
+      RunCli(before, nullptr, dir.path(), sim);
+      if (!sim.CableConnected()) sim.PlugIn();
+    }
+    const TCliResult result = RunCli(run.Args, run.SignalAt, dir.path(), sim);
     EXPECT_EQ(result.Status, run.Status) << result.Said;
     for (const char* text : run.Says) EXPECT_NE(result.Said.find(text), std::string::npos) << text << "\n" << result.Said;
     EXPECT_EQ(result.Said.find('\r'), std::string::npos) << "a carriage return into a pipe";

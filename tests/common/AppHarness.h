@@ -60,15 +60,15 @@ inline std::string FileText(const QString& name) {
   return f.readAll().toStdString();
 }
 
-// A phone with entries of every kind, written with the program's own writers so that
-// the phone stores what the program would. Contacts carry notes with line breaks,
+// A phone with entries of every kind (and its lists), written with the program's own
+// writers so that the phone stores what the program would. Contacts carry notes with line breaks,
 // folded addresses and Latin-1 letters; the first ring tone's pairs hold the bytes
 // CR LF ">" of a store prompt, the second has bigTonePairs pairs (255, the most a
 // record takes: 1068 bytes, more than the output buffer). With longText, the first
 // contact's note and the first event's description are that many bytes long.
 // With resultCodes, odd contacts' notes end in "> is OK" and their addresses in a line
 // "OK", events' descriptions in "+CME ERROR: 3 ERROR".
-inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ringTones, int bigTonePairs = 255,
+inline TEntryLists GeneratedLists(int groups, int contacts, int events, int ringTones, int bigTonePairs = 255,
                                   std::size_t longText = 0, bool resultCodes = false) {
   std::string longValue;
   for (int k = 1; longValue.size() < longText; ++k) longValue += "Zeile " + std::to_string(k) + " \xfc" "ber\r\n";
@@ -114,5 +114,10 @@ inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ring
     }
     lists.RingTones.push_back(tone);
   }
-  return PhoneHolding(lists);
+  return lists;
+}
+
+inline TSimContent GeneratedPhone(int groups, int contacts, int events, int ringTones, int bigTonePairs = 255,
+                                  std::size_t longText = 0, bool resultCodes = false) {
+  return PhoneHolding(GeneratedLists(groups, contacts, events, ringTones, bigTonePairs, longText, resultCodes));
 }

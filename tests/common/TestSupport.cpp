@@ -22,6 +22,12 @@ std::optional<QString> TRecordingDialogs::SaveFile(const TFileDialogSettings& se
   return OpenFile(settings);
 }
 
+std::optional<QStringList> TRecordingDialogs::OpenFiles(const TFileDialogSettings& settings) {
+  const std::optional<QString> answer = OpenFile(settings);
+  if (!answer) return std::nullopt;
+  return answer->split(QLatin1Char('\n'));
+}
+
 std::optional<int> TRecordingDialogs::ChooseItem(const TChoiceSettings& settings) {
   Choices.push_back(settings);
   if (ChoiceAnswers.empty()) return std::nullopt;

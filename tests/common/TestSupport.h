@@ -42,6 +42,8 @@ class TRecordingDialogs : public IDialogs {
   void ShowMessage(TMsgKind kind, const QString& title, const QString& text) override;
   std::optional<QString> OpenFile(const TFileDialogSettings& settings) override;
   std::optional<QString> SaveFile(const TFileDialogSettings& settings) override;
+  // Takes the next of FileAnswers too: several files as one text, a name a line.
+  std::optional<QStringList> OpenFiles(const TFileDialogSettings& settings) override;
   std::optional<int> ChooseItem(const TChoiceSettings& settings) override;
   void ShowException(const QString& text) override;
 

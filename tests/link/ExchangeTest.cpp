@@ -112,8 +112,10 @@ TEST_F(ExchangeTest, AnswersAreAssembledClassifiedAndCleaned) {
        {"AT+C#SGET=9,5\r\n\r\n+C#SGET: 9,5\r\nab\r\n>cd", std::string("ef\x00\xff\r\n\r\nOK\r\n", 12)}, true,
        std::string("+C#SGET: 9,5\r\nab\r\n>cdef\x00\xff\r\n", 27), {}},
   };
+  bool hold = false;  // every other refusal held back: no box, only the failure kept
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
+    hold = exchange.HoldRefusals = !c.Ok && !hold;
     Converse(c.Command, c.Pieces);
     const bool ok = exchange.SendCommand(c.Command);
     EXPECT_EQ(ok, c.Ok);
@@ -121,7 +123,9 @@ TEST_F(ExchangeTest, AnswersAreAssembledClassifiedAndCleaned) {
     EXPECT_TRUE(exchange.AnswerDone);
     EXPECT_FALSE(exchange.TimedOut);
     EXPECT_EQ(exchange.Answer, c.Answer);
-    EXPECT_EQ(MessageTexts(), c.Messages);
+    EXPECT_EQ(MessageTexts(), hold ? std::vector<std::string>{} : c.Messages);
+    EXPECT_EQ(exchange.Failure, c.Ok ? TSendFailure::None : TSendFailure::Refused);
+    EXPECT_EQ(exchange.FailureText, c.Messages.empty() ? std::string() : c.Messages.front());
     EXPECT_EQ(peer.Received(), c.Command);
     Reset();
   }
@@ -167,6 +171,7 @@ TEST_F(ExchangeTest, SilenceEndsTheExchangeAfterTheTimersInterval) {
   EXPECT_TRUE(exchange.TimedOut);
   EXPECT_FALSE(exchange.AnswerDone);
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"ERROR: No answer from phone (timeout)."});
+  EXPECT_EQ(exchange.Failure, TSendFailure::NoAnswer);
   Reset();
 
   // An answer that begins and never completes.
@@ -182,6 +187,7 @@ TEST_F(ExchangeTest, SilenceEndsTheExchangeAfterTheTimersInterval) {
   EXPECT_FALSE(exchange.SendCommand("AT+C#SGET=0,1\r\n"));
   EXPECT_FALSE(exchange.TimedOut);
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"+CME ERROR 21: Invalid index."});
+  EXPECT_EQ(exchange.Failure, TSendFailure::Refused) << "a phone error that fell silent in its number";
   Reset();
 
   // Pieces that keep coming within the interval keep the exchange alive.
@@ -262,6 +268,7 @@ TEST_F(ExchangeTest, LostLineEndsTheExchangeAtOnce) {
   EXPECT_FALSE(comm.IsOpen());
   EXPECT_FALSE(exchange.TimedOut);
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"ERROR: Connection to phone lost."});
+  EXPECT_EQ(exchange.Failure, TSendFailure::LineLost);
   EXPECT_TRUE(reported.Texts.empty());
 }
 

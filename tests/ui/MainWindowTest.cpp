@@ -292,17 +292,19 @@ TEST_F(MainWindow, TheTreesMenuExportsContactsAndCalendar) {
     return menu.actions();
   };
   QMenu empty;
-  ASSERT_EQ(actions(empty).size(), 2);
+  ASSERT_EQ(actions(empty).size(), 3);
   EXPECT_EQ(empty.actions()[0]->text(), QStringLiteral("Export contacts (vCard)..."));
   EXPECT_EQ(empty.actions()[1]->text(), QStringLiteral("Export calendar (iCalendar)..."));
+  EXPECT_EQ(empty.actions()[2]->text(), QStringLiteral("Add to phone from file..."));
   EXPECT_FALSE(empty.actions()[0]->isEnabled());
   EXPECT_FALSE(empty.actions()[1]->isEnabled());
+  EXPECT_FALSE(empty.actions()[2]->isEnabled()) << "no port open";
 
   TContact doe;
   doe.Name = "Doe;John";
   m.Lists().Contacts.push_back(doe);
   QMenu filled;
-  ASSERT_EQ(actions(filled).size(), 2);
+  ASSERT_EQ(actions(filled).size(), 3);
   EXPECT_TRUE(filled.actions()[0]->isEnabled());
   EXPECT_FALSE(filled.actions()[1]->isEnabled()) << "no events";
   m.RunButtonHandler([&] {
@@ -457,6 +459,43 @@ TEST_F(MainWindow, ReadSaveLoadAndRestoreThroughTheButtons) {
   m.btnExit->click();
   EXPECT_FALSE(m.VaComm().IsOpen());
   EXPECT_FALSE(empty.DataMode());
+}
+
+// A new group's contact hangs below its node, which leads "Address book" with the
+// phone's groups; the summary is one box, the details go to the log.
+TEST_F(MainWindow, AddToPhoneFromFileStoresWhatThePhoneLacksAndShowsOneBox) {
+  TPorts ports;
+  TPhoneSimulator phone(GeneratedPhone(2, 5, 0, 0), OnPort(ports, 4));  // contact 5 in no group
+  const QString card = ports.File("new.vcf");
+  QFile file(card);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("BEGIN:VCARD\nVERSION:3.0\nN:Neu;Nina\nTEL:0301\n"
+                                                             "CATEGORIES:Neu\nEND:VCARD\n") > 0);
+  file.close();
+  TWindows w;
+  TfrmMain& m = w.Main;
+  m.btnRead->click();
+  QMenu menu;
+  m.FillTreeMenu(menu);
+  ASSERT_TRUE(menu.actions()[2]->isEnabled());
+  w.Dialogs.FileAnswers.push_back(card + QStringLiteral("\n" ZARVO_IMPORT_FILES "/google-contacts.vcf"));
+  menu.actions()[2]->trigger();
+
+  EXPECT_EQ(w.Dialogs.FileDialogs.back().Title, QStringLiteral("Add to phone from file"));
+  ASSERT_EQ(w.Dialogs.Messages.size(), 1u) << w.Dialogs.Texts().front().toStdString();
+  EXPECT_EQ(w.Dialogs.Messages[0].Kind, TMsgKind::Information);
+  EXPECT_TRUE(w.Dialogs.Messages[0].Text.startsWith(QStringLiteral("Added 3 contacts, 2 groups; 2 fields left out.")))
+      << w.Dialogs.Messages[0].Text.toStdString();
+  EXPECT_TRUE(m.reLog->Text().contains(QStringLiteral("google-contacts.vcf:20: contact Acme Ltd.: birthday")));
+  EXPECT_EQ(phone.Entries(0).size(), 8u);
+  const auto group = std::find_if(m.Lists().Groups.begin(), m.Lists().Groups.end(),
+                                  [](const TGroup& g) { return g.Name == "Neu"; });
+  ASSERT_NE(group, m.Lists().Groups.end());
+  QTreeWidgetItem* neu = m.Node({TTreeNode::Group, group->GroupID});
+  ASSERT_NE(neu, nullptr);
+  EXPECT_EQ(neu->text(0), QStringLiteral("Neu"));
+  ASSERT_EQ(neu->childCount(), 1);
+  EXPECT_EQ(neu->child(0)->text(0), QStringLiteral("Neu;Nina"));
+  EXPECT_TRUE(m.btnSave->isEnabled() && m.btnRead->isEnabled());
 }
 
 TEST_F(MainWindow, AClosingWithoutAnswerStillClosesThePort) {

@@ -60,6 +60,7 @@ TEST(QtDialogs, MessageBoxesHaveTheirIconTitleTextAndOneOkButton) {
   const TCase cases[] = {
       {TMsgKind::Error, "Error", "+CME ERROR 21: Invalid index.", QMessageBox::Critical},
       {TMsgKind::Warning, "Warning", "Groups data inconsistent!", QMessageBox::Warning},
+      {TMsgKind::Information, "Add to phone", "Added 2 contacts.", QMessageBox::Information},
       // Text that looks like markup is shown as it is.
       {TMsgKind::Error, "Error", "<b>not bold</b>", QMessageBox::Critical},
   };
