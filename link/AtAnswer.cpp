@@ -324,6 +324,10 @@ TPieceOutcome TakeAnswerPiece(std::string& answer, TAnswerAssembly& state, std::
   // Everything is looked for before anything is cleaned away, once the codes that
   // nobody asked for are gone; a code's message line still arriving counts for nothing.
   const std::size_t changedAt = TakeUnsolicited(answer, state, out.Notes);
+  // A phone error found earlier whose place the removal moved is looked for again from
+  // there, as if the answer had come whole.
+  if (state.PendingPhoneError != npos && changedAt <= state.PendingPhoneError + PhoneErrorMarker.size())
+    state.PendingPhoneError = npos;
   const std::string_view settled = std::string_view(answer).substr(0, state.Held);
   const std::size_t searchFrom = std::min({pieceStart, changedAt, settled.size()});
   const TPieceFindings found = FindFinalResults(settled, searchFrom, waiting, state.Entry);
