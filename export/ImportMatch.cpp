@@ -48,6 +48,11 @@ std::string EventKey(const TEvent& e) {
 
 std::string RingToneKey(const TRingTone& r) { return TextKey(r.Name) + '\n' + r.Data; }
 
+// The phone may have cut the name it stores, so its name may begin the file's.
+bool NameMatches(const std::string& phoneKey, const std::string& fileKey) {
+  return phoneKey == fileKey || (!phoneKey.empty() && fileKey.rfind(phoneKey, 0) == 0);
+}
+
 std::string Where(const TEntryOrigin& o) { return o.Line > 0 ? o.File + ":" + std::to_string(o.Line) : o.File; }
 
 std::string Plural(int n, const char* one, const char* many) {
@@ -146,11 +151,11 @@ class TPlanner {
     const std::string name = TextKey(ic.Entry.Name);
     const TContact* onPhone = nullptr;
     if (const auto bucket = phoneContacts_.find(numbers); bucket != phoneContacts_.end()) {
-      for (const TContact* p : bucket->second) {
-        const std::string phoneName = TextKey(p->Name);
-        if (phoneName == name || (!phoneName.empty() && name.rfind(phoneName, 0) == 0)) onPhone = p;
-        if (onPhone) break;
-      }
+      for (const TContact* p : bucket->second)
+        if (NameMatches(TextKey(p->Name), name)) {
+          onPhone = p;
+          break;
+        }
     }
     const std::string key = numbers + '\x01' + name;
     const auto earlier = planned_[1].find(key);
@@ -235,16 +240,6 @@ std::string NumberKey(std::string_view number, const TMatchOptions& options) {
   }
   return key;
 }
-
-bool SameContact(const TContact& onPhone, const TContact& fromFile, const TMatchOptions& options) {
-  if (NumberSetKey(onPhone, options) != NumberSetKey(fromFile, options)) return false;
-  const std::string a = TextKey(onPhone.Name), b = TextKey(fromFile.Name);
-  return a == b || (!a.empty() && b.rfind(a, 0) == 0);
-}
-
-bool SameEvent(const TEvent& a, const TEvent& b) { return EventKey(a) == EventKey(b); }
-
-bool SameRingTone(const TRingTone& a, const TRingTone& b) { return RingToneKey(a) == RingToneKey(b); }
 
 TImportPlan PlanImport(const TEntryLists& phone, const TImportSet& imported, const TMatchOptions& options) {
   return TPlanner(phone, options).Run(imported);

@@ -41,10 +41,6 @@ struct TMatchOptions {
 std::string TextKey(std::string_view latin1);                          // lower case, no blanks
 std::string NumberKey(std::string_view number, const TMatchOptions& options);  // digits and "+"
 
-bool SameContact(const TContact& onPhone, const TContact& fromFile, const TMatchOptions& options);
-bool SameEvent(const TEvent& a, const TEvent& b);
-bool SameRingTone(const TRingTone& a, const TRingTone& b);
-
 // An entry to store, with its origin and findings; Index points into its kind's list of
 // TImportPlan::Store (ring tones: the slot, 42 and up).
 struct TPlannedEntry {
