@@ -15,6 +15,7 @@
 
 #include "AppException.h"
 #include "BackupFile.h"
+#include "CountText.h"
 #include "Handler.h"
 #include "OperationEdge.h"
 #include "PhoneAdder.h"
@@ -33,12 +34,11 @@ std::string Utf8(const QString& s) {
   return std::string(b.constData(), static_cast<std::size_t>(b.size()));
 }
 
-std::string Count(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
 // Entries by TProgressKind: "3 groups, 1 contact, 0 events, 2 custom ring tones".
 std::string CountsText(const std::array<int, 4>& n) {
-  return Count(n[0], "group", "groups") + ", " + Count(n[1], "contact", "contacts") + ", " +
-         Count(n[2], "event", "events") + ", " + Count(n[3], "custom ring tone", "custom ring tones");
+  return CountText(n[0], "group", "groups") + ", " + CountText(n[1], "contact", "contacts") + ", " +
+         CountText(n[2], "event", "events") + ", " + CountText(n[3], "custom ring tone", "custom ring tones");
 }
 
 std::array<int, 4> ListCounts(const TEntryLists& lists) {
@@ -57,7 +57,7 @@ void PrintCheck(const std::vector<TStoredDifference>& differences, bool verified
   }
   if (verified)
     std::printf("verify: %s\n", differences.empty() ? "every entry is on the phone as it was sent"
-                                                    : (Count(static_cast<int>(differences.size()), "difference",
+                                                    : (CountText(differences.size(), "difference",
                                                              "differences") + " found").c_str());
 }
 
@@ -219,7 +219,7 @@ int TRun::Backup() {
   std::fflush(stdout);
   Note("saved " + CountsText(ListCounts(host_.Lists())) + " to " + Utf8(file));
   if (warnings == 0) return ExitDone;
-  Note("the backup was written, but the read gave " + Count(warnings, "warning", "warnings") + " (above)");
+  Note("the backup was written, but the read gave " + CountText(warnings, "warning", "warnings") + " (above)");
   return ExitWarnings;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AppException.h"
+#include "CountText.h"
 #include "DateNumber.h"
 
 #ifndef ZARVO_VERSION
@@ -179,11 +180,8 @@ class TEntryUids {
   std::map<std::string, int> seen_;
 };
 
-std::string Plural(int n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
-std::string LeftOutText(int n) { return Plural(n, "field", "fields") + " left out: rejected when loaded"; }
+std::string LeftOutText(int n) { return CountText(n, "field", "fields") + " left out: rejected when loaded"; }
 
 }  // namespace
 
@@ -421,7 +419,7 @@ std::string ContactsSummary(std::string_view fileName, const TExportText& result
   std::string line(fileName);
   line += ": ";
   if (result.Exported == 0) return line + "no contacts, not written";
-  line += Plural(result.Exported, "contact", "contacts");
+  line += CountText(result.Exported, "contact", "contacts");
   if (result.LeftOut > 0) line += " (" + LeftOutText(result.LeftOut) + ")";
   return line;
 }
@@ -436,5 +434,5 @@ std::string CalendarSummary(std::string_view fileName, const TExportText& result
   std::string line(fileName);
   line += ": ";
   if (result.Exported == 0) return line + "no events" + tail + ", not written";
-  return line + Plural(result.Exported, "event", "events") + tail;
+  return line + CountText(result.Exported, "event", "events") + tail;
 }

@@ -10,6 +10,7 @@
 #include "AppException.h"
 #include "AtomicFile.h"
 #include "BackupFile.h"
+#include "CountText.h"
 #include "DateNumber.h"
 #include "Export.h"
 #include "VObjectParser.h"
@@ -95,9 +96,6 @@ std::string EventLabel(const TEvent& e) {
   return when + (description.empty() ? "" : " " + description);
 }
 
-std::string CountText(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 // One entry as the comparison sees it: its kind's label, its key, and the fields that a
 // restore must keep, by name.

@@ -7,6 +7,7 @@
 
 #include "AppException.h"
 #include "BackupFile.h"
+#include "CountText.h"
 #include "DateNumber.h"
 #include "ImportFit.h"
 #include "PhoneProtocol.h"
@@ -49,9 +50,6 @@ std::string ComponentName(std::string_view value) {
   return UpperAscii(value);
 }
 
-std::string Plural(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 // Walks a file's content lines into components and hands each finished top-level one to
 // its fit. Damaged nesting is mended: a BEGIN that its open component cannot hold, or an
@@ -83,7 +81,7 @@ class TWalker {
     }
     for (const auto& [first, count] : outside_)
       file_.Add(TFindingKind::Broken, first,
-                Plural(count, "line", "lines") + " outside any card or calendar: skipped");
+                CountText(count, "line", "lines") + " outside any card or calendar: skipped");
   }
 
  private:

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "CountText.h"
 #include "ImportFit.h"
 #include "ImportTime.h"
 
@@ -55,9 +56,6 @@ bool NameMatches(const std::string& phoneKey, const std::string& fileKey) {
 
 std::string Where(const TEntryOrigin& o) { return o.Line > 0 ? o.File + ":" + std::to_string(o.Line) : o.File; }
 
-std::string Plural(int n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 class TPlanner {
  public:
@@ -247,10 +245,10 @@ TImportPlan PlanImport(const TEntryLists& phone, const TImportSet& imported, con
 
 std::string ImportSummary(const TImportCounts& n, bool dryRun) {
   std::vector<std::string> kinds;
-  if (n.Contacts) kinds.push_back(Plural(n.Contacts, "contact", "contacts"));
-  if (n.Groups) kinds.push_back(Plural(n.Groups, "group", "groups"));
-  if (n.Events) kinds.push_back(Plural(n.Events, "event", "events"));
-  if (n.RingTones) kinds.push_back(Plural(n.RingTones, "ring tone", "ring tones"));
+  if (n.Contacts) kinds.push_back(CountText(n.Contacts, "contact", "contacts"));
+  if (n.Groups) kinds.push_back(CountText(n.Groups, "group", "groups"));
+  if (n.Events) kinds.push_back(CountText(n.Events, "event", "events"));
+  if (n.RingTones) kinds.push_back(CountText(n.RingTones, "ring tone", "ring tones"));
   std::string line = dryRun ? "would add " : "added ";
   if (kinds.empty()) line += "nothing";
   for (std::size_t i = 0; i < kinds.size(); ++i) line += (i ? ", " : "") + kinds[i];
@@ -258,10 +256,10 @@ std::string ImportSummary(const TImportCounts& n, bool dryRun) {
     if (count > 0) line += "; " + text;
   };
   part(n.OnPhone, std::to_string(n.OnPhone) + " already on the phone");
-  part(n.InFiles, Plural(n.InFiles, "duplicate", "duplicates") + " within the files");
-  part(n.FieldsLeftOut, Plural(n.FieldsLeftOut, "field", "fields") + " left out");
-  part(n.TodosLeftOut, Plural(n.TodosLeftOut, "to-do or journal entry", "to-dos and journal entries") + " left out");
-  part(n.NotTaken, Plural(n.NotTaken, "entry or file", "entries and files") + " not taken");
+  part(n.InFiles, CountText(n.InFiles, "duplicate", "duplicates") + " within the files");
+  part(n.FieldsLeftOut, CountText(n.FieldsLeftOut, "field", "fields") + " left out");
+  part(n.TodosLeftOut, CountText(n.TodosLeftOut, "to-do or journal entry", "to-dos and journal entries") + " left out");
+  part(n.NotTaken, CountText(n.NotTaken, "entry or file", "entries and files") + " not taken");
   part(n.Refused, std::to_string(n.Refused) + " refused by the phone");
   return line;
 }
