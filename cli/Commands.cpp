@@ -29,11 +29,6 @@
 
 namespace {
 
-std::string Utf8(const QString& s) {
-  const QByteArray b = s.toUtf8();
-  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
 
 // Entries by TProgressKind: "3 groups, 1 contact, 0 events, 2 custom ring tones".
 std::string CountsText(const std::array<int, 4>& n) {
@@ -70,12 +65,13 @@ QString DefaultBackupName() {
 // What stands against writing the backup there, told before the read rather than after.
 std::optional<std::string> TargetProblem(const QString& file, bool force) {
   const QFileInfo info(file);
-  if (info.isDir()) return "Error: Cannot create file " + Utf8(file) + ": it is a folder";
-  if ((info.exists() || info.isSymLink()) && !force) return Utf8(file) + ": exists (use --force to replace it)";
-  if (info.exists() && !info.isWritable()) return "Error: Cannot create file " + Utf8(file) + ": it is not writable";
+  const std::string name = file.toStdString();
+  if (info.isDir()) return "Error: Cannot create file " + name + ": it is a folder";
+  if ((info.exists() || info.isSymLink()) && !force) return name + ": exists (use --force to replace it)";
+  if (info.exists() && !info.isWritable()) return "Error: Cannot create file " + name + ": it is not writable";
   const QString folder = info.absolutePath();
   if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
-    return "Error: Cannot create file " + Utf8(file) + ": the folder " + Utf8(folder) + " is not writable";
+    return "Error: Cannot create file " + name + ": the folder " + folder.toStdString() + " is not writable";
   return std::nullopt;
 }
 
@@ -215,9 +211,9 @@ int TRun::Backup() {
     out_.Message(std::string("Error: ") + e.what());
     return ExitTrouble;
   }
-  std::printf("%s\n", Utf8(file).c_str());
+  std::printf("%s\n", file.toStdString().c_str());
   std::fflush(stdout);
-  Note("saved " + CountsText(ListCounts(host_.Lists())) + " to " + Utf8(file));
+  Note("saved " + CountsText(ListCounts(host_.Lists())) + " to " + file.toStdString());
   if (warnings == 0) return ExitDone;
   Note("the backup was written, but the read gave " + CountText(warnings, "warning", "warnings") + " (above)");
   return ExitWarnings;
@@ -226,7 +222,7 @@ int TRun::Backup() {
 int TRun::Restore() {
   const QString file = QFile::decodeName(options_.File->c_str());
   if (!QFileInfo(file).isFile() || !QFileInfo(file).isReadable()) {
-    out_.Message("Error: Cannot open file " + Utf8(file));
+    out_.Message("Error: Cannot open file " + file.toStdString());
     return ExitTrouble;
   }
   const bool read = ReadPhone(host_);
@@ -269,15 +265,15 @@ int TRun::Restore() {
 
   if (!started) {
     // The exception report has said why, or the parser found fewer than three lines.
-    if (!troubled) out_.Message("Error: " + Utf8(file) + ": not a backup file: too short");
+    if (!troubled) out_.Message("Error: " + file.toStdString() + ": not a backup file: too short");
     return ExitTrouble;
   }
   if (!stored) {
     out_.Message("the restore stopped; now on the phone: " + CountsText(onPhone) +
                  (host_.Abandoned() ? ", and perhaps the entry that was being stored" : "") +
-                 "; \"zarvo-cli add " + Utf8(file) + "\" stores the rest");
+                 "; \"zarvo-cli add " + file.toStdString() + "\" stores the rest");
   } else if (onPhone == std::array<int, 4>{}) {
-    Note("nothing stored: " + Utf8(file) + " holds no entries");
+    Note("nothing stored: " + file.toStdString() + " holds no entries");
   } else {
     std::printf("stored %s\n", CountsText(onPhone).c_str());
   }

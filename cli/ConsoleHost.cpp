@@ -15,11 +15,6 @@ constexpr const char* kKindKeys[] = {"groups", "contacts", "events", "ringtones"
 
 std::size_t Index(TProgressKind kind) { return static_cast<std::size_t>(kind); }
 
-std::string Utf8(const QString& s) {
-  const QByteArray b = s.toUtf8();
-  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -61,7 +56,7 @@ void TConsoleOutput::ClearInPlace() {
 // Progress
 
 void TConsoleProgress::SetCaption(const QString& caption) {
-  operation_ = Utf8(caption.toLower());
+  operation_ = caption.toLower().toStdString();
   while (!operation_.empty() && operation_.back() == '.') operation_.pop_back();
 }
 
@@ -134,14 +129,14 @@ void TConsoleDialogs::ShowMessage(TMsgKind kind, const QString& title, const QSt
   if (Silent) return;
   if (kind == TMsgKind::Warning) ++Warnings;
   if (kind == TMsgKind::Error) ++Errors;
-  out_.Message((Context.empty() ? std::string() : Context + ": ") + Utf8(title) + ": " + Utf8(text));
+  out_.Message((Context.empty() ? std::string() : Context + ": ") + title.toStdString() + ": " + text.toStdString());
 }
 
 void TConsoleDialogs::ShowException(const QString& text) {
   if (Silent) return;
   ++Errors;
   // The port's failures name the device mostly, but not all of them.
-  const std::string shown = Utf8(text);
+  const std::string shown = text.toStdString();
   const bool named = Context.empty() || shown.find(Context) != std::string::npos;
   out_.Message((named ? std::string() : Context + ": ") + "Error: " + shown);
 }
@@ -171,7 +166,7 @@ TConsoleHost::~TConsoleHost() {
 
 void TConsoleHost::OpenLog(const QString& fileName) {
   log_ = std::fopen(QFile::encodeName(fileName).constData(), "w");
-  if (!log_) throw std::runtime_error("Cannot create file " + Utf8(fileName));
+  if (!log_) throw std::runtime_error("Cannot create file " + fileName.toStdString());
   // A line as soon as it is made: the log of a run that hangs or is killed is whole.
   std::setvbuf(log_, nullptr, _IOLBF, 0);
 }
