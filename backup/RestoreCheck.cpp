@@ -36,29 +36,6 @@ std::string Readable(std::string_view latin1) {
   return out;
 }
 
-// "yyyy-mm-dd hh:mm:ss", the date alone without a time, nothing for a date not set.
-std::string When(TDateTime date, const TDateTime* time = nullptr) {
-  if (date == 0) return {};
-  int y = 0, m = 0, d = 0;
-  DecodeDate(date, y, m, d);
-  std::string text;
-  AppendPadded(text, y, 4);
-  text += '-';
-  AppendPadded(text, m, 2);
-  text += '-';
-  AppendPadded(text, d, 2);
-  if (!time) return text;
-  int h = 0, mi = 0, s = 0;
-  DecodeTime(*time, h, mi, s);
-  text += ' ';
-  AppendPadded(text, h, 2);
-  text += ':';
-  AppendPadded(text, mi, 2);
-  text += ':';
-  AppendPadded(text, s, 2);
-  return text;
-}
-
 // A contact's group by its name: the restored group that the phone's group number
 // stands for.
 std::string GroupName(const TEntryLists& lists, std::int32_t groupId) {
@@ -91,7 +68,7 @@ TFields Fields(const TGroup& g, const TEntryLists&) {
 TFields Fields(const TContact& c, const TEntryLists& lists) {
   TFields fields{{"Name", c.Name}};
   for (const TContactText& text : ContactTexts) fields.emplace_back(text.Label, c.*text.Field);
-  fields.insert(fields.end(), {{"Birthday", When(c.Birthday)},
+  fields.insert(fields.end(), {{"Birthday", IsoDateText(c.Birthday)},
                                {"Note", c.Note},
                                {"Group", GroupName(lists, c.GroupID)},
                                {"Group ring tone", Number(c.GroupSoundID)}});
@@ -100,11 +77,11 @@ TFields Fields(const TContact& c, const TEntryLists& lists) {
 
 TFields Fields(const TEvent& e, const TEntryLists&) {
   return {{"Description", e.Description},
-          {"Start", When(e.StartDate, &e.StartTime)},
-          {"End", When(e.EndDate, &e.EndTime)},
+          {"Start", IsoDateTimeText(e.StartDate, e.StartTime, true)},
+          {"End", IsoDateTimeText(e.EndDate, e.EndTime, true)},
           {"Repetition", Number(e.RepeatKind)},
-          {"Repetition end", e.RepeatUntil == RepeatForever ? std::string("none") : When(e.RepeatUntil)},
-          {"Reminder", When(e.AlarmDate, &e.AlarmTime)},
+          {"Repetition end", e.RepeatUntil == RepeatForever ? std::string("none") : IsoDateText(e.RepeatUntil)},
+          {"Reminder", IsoDateTimeText(e.AlarmDate, e.AlarmTime, true)},
           {"Reminder sound", Number(e.AlarmContentID)}};
 }
 

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "VObjectText.h"
+
 namespace {
 
 // Days from 0001-01-01 to 1899-12-30 in the proleptic Gregorian calendar, so that
@@ -40,6 +42,9 @@ std::string ToLatin1(const QString& s) {
   const QByteArray b = s.toLatin1();
   return std::string(b.constData(), static_cast<std::size_t>(b.size()));
 }
+
+// The date-time numbers of 0001-01-01 and 9999-12-31.
+constexpr double kFirstDay = -693593.0, kLastDay = 2958465.0;
 
 }  // namespace
 
@@ -79,9 +84,8 @@ void DecodeDate(TDateTime value, int& year, int& month, int& day) {
   double whole = std::trunc(value);
   if (!std::isfinite(whole)) whole = 0;
   // Keep within 0001-01-01 .. 9999-12-31 so that nothing overflows.
-  constexpr double kMin = -693593.0, kMax = 2958465.0;
-  if (whole < kMin) whole = kMin;
-  if (whole > kMax) whole = kMax;
+  if (whole < kFirstDay) whole = kFirstDay;
+  if (whole > kLastDay) whole = kLastDay;
   std::int64_t n = static_cast<std::int64_t>(whole) + kDaysToEpoch;  // days since 0001-01-01
   std::int64_t y = 1 + n / 146097 * 400;
   n %= 146097;
@@ -113,6 +117,40 @@ void DecodeTime(TDateTime value, int& hour, int& minute, int& second) {
   hour = static_cast<int>(secs / 3600);
   minute = static_cast<int>(secs / 60 % 60);
   second = static_cast<int>(secs % 60);
+}
+
+bool DateSet(TDateTime value) {
+  if (value == 0 || !std::isfinite(value)) return false;
+  const double whole = std::trunc(value);
+  return whole >= kFirstDay && whole <= kLastDay;
+}
+
+std::string IsoDateText(TDateTime date) {
+  if (!DateSet(date)) return {};
+  int y = 0, m = 0, d = 0;
+  DecodeDate(date, y, m, d);
+  std::string text;
+  AppendPadded(text, y, 4);
+  text += '-';
+  AppendPadded(text, m, 2);
+  text += '-';
+  AppendPadded(text, d, 2);
+  return text;
+}
+
+std::string IsoDateTimeText(TDateTime date, TDateTime time, bool seconds) {
+  if (!DateSet(date)) return {};
+  int h = 0, mi = 0, s = 0;
+  DecodeTime(time, h, mi, s);
+  std::string text = IsoDateText(date) + ' ';
+  AppendPadded(text, h, 2);
+  text += ':';
+  AppendPadded(text, mi, 2);
+  if (seconds) {
+    text += ':';
+    AppendPadded(text, s, 2);
+  }
+  return text;
 }
 
 std::string ShortDateText(TDateTime date) {

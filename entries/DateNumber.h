@@ -27,6 +27,13 @@ void DecodeDate(TDateTime value, int& year, int& month, int& day);
 // The time of day of the fraction, rounded to the nearest second and kept below 24:00:00.
 void DecodeTime(TDateTime value, int& hour, int& minute, int& second);
 
+// A date-time number that is set and lies within 0001-01-01 .. 9999-12-31.
+bool DateSet(TDateTime value);
+// "yyyy-mm-dd", the same in every locale (reports, comparisons); empty for a date not set.
+std::string IsoDateText(TDateTime date);
+// "yyyy-mm-dd hh:mm", with ":ss" when seconds; empty for a date not set.
+std::string IsoDateTimeText(TDateTime date, TDateTime time, bool seconds = false);
+
 // The user's short date format and long time format (without a time zone), as 8-bit text.
 std::string ShortDateText(TDateTime date);
 std::string LongTimeText(TDateTime time);

@@ -185,12 +185,6 @@ std::string LeftOutText(int n) { return CountText(n, "field", "fields") + " left
 
 }  // namespace
 
-bool DateSet(TDateTime value) {
-  if (value == 0 || !std::isfinite(value)) return false;
-  const double whole = std::trunc(value);
-  return whole >= -693593.0 && whole <= 2958465.0;
-}
-
 std::string EscapeText(std::string_view latin1) {
   std::string out;
   out.reserve(latin1.size() + latin1.size() / 8);

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "DateNumber.h"
 #include "Entries.h"
 
 // The two file names the command line writes, and the suffixes of the save dialog.
@@ -49,9 +50,6 @@ std::string EscapeText(std::string_view latin1);
 // Folds one content line at 75 octets, never inside a UTF-8 character, and appends it
 // with CR LF to out.
 void AppendFolded(std::string& out, std::string_view line);
-
-// A date-time number that is set and lies within 0001-01-01 .. 9999-12-31.
-bool DateSet(TDateTime value);
 
 // "urn:uuid:" and the name-based (version 5, SHA-1) UUID of name.
 std::string NameBasedUrn(std::string_view name);

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cmath>
 #include <map>
 #include <stdexcept>
 
@@ -48,27 +47,6 @@ std::string NameText(const std::string& latin1) {
 }
 
 
-std::string Padded(int value, int width) {
-  std::string s = std::to_string(value);
-  if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
-  return s;
-}
-
-// YYYY-MM-DD, with " HH:MM" when time is given; empty for a date that is not set.
-std::string DateText(TDateTime date) {
-  if (!DateSet(date)) return {};
-  int y = 0, m = 0, d = 0;
-  DecodeDate(date, y, m, d);
-  return Padded(y, 4) + "-" + Padded(m, 2) + "-" + Padded(d, 2);
-}
-
-std::string DateTimeText(TDateTime date, TDateTime time, bool seconds = false) {
-  if (!DateSet(date)) return {};
-  int h = 0, mi = 0, s = 0;
-  DecodeTime(std::isfinite(time) ? time : 0, h, mi, s);
-  return DateText(date) + " " + Padded(h, 2) + ":" + Padded(mi, 2) + (seconds ? ":" + Padded(s, 2) : "");
-}
-
 std::string RepeatText(std::int32_t kind) {
   switch (kind) {
     case rkDaily: return "daily";
@@ -80,7 +58,7 @@ std::string RepeatText(std::int32_t kind) {
 }
 
 // The end of a repetition; forever and not set mean the same, no end.
-std::string RepeatEndText(TDateTime until) { return until == RepeatForever ? std::string() : DateText(until); }
+std::string RepeatEndText(TDateTime until) { return until == RepeatForever ? std::string() : IsoDateText(until); }
 
 const TGroup* FindGroup(const TEntryLists& lists, std::int32_t groupId) {
   if (groupId == -1) return nullptr;
@@ -90,7 +68,7 @@ const TGroup* FindGroup(const TEntryLists& lists, std::int32_t groupId) {
 }
 
 std::string EventLabel(const TEvent& e) {
-  std::string when = DateTimeText(e.StartDate, e.StartTime);
+  std::string when = IsoDateTimeText(e.StartDate, e.StartTime);
   if (when.empty()) when = "(no start date)";
   std::string description = Readable(e.Description);
   return when + (description.empty() ? "" : " " + description);
@@ -113,17 +91,17 @@ std::vector<TCompared> ComparedEntries(const TEntryLists& lists) {
     const TGroup* group = FindGroup(lists, c.GroupID);
     TCompared& entry = out.emplace_back(TCompared{"contact " + NameText(c.Name), "c" + c.Name, {}});
     for (const TContactText& text : ContactTexts) entry.Fields.emplace_back(text.Label, c.*text.Field);
-    entry.Fields.insert(entry.Fields.end(), {{"Birthday", DateText(c.Birthday)},
+    entry.Fields.insert(entry.Fields.end(), {{"Birthday", IsoDateText(c.Birthday)},
                                              {"Note", c.Note},
                                              {"Group", group ? group->Name : std::string()}});
   }
   for (const TEvent& e : lists.Events) {
     out.push_back({"event " + EventLabel(e),
-                   "e" + DateTimeText(e.StartDate, e.StartTime, true) + "\n" + e.Description,
-                   {{"End", DateTimeText(e.EndDate, e.EndTime, true)},
+                   "e" + IsoDateTimeText(e.StartDate, e.StartTime, true) + "\n" + e.Description,
+                   {{"End", IsoDateTimeText(e.EndDate, e.EndTime, true)},
                     {"Repetition", RepeatText(e.RepeatKind)},
                     {"Repetition end", e.RepeatKind == rkNone ? std::string() : RepeatEndText(e.RepeatUntil)},
-                    {"Reminder", DateTimeText(e.AlarmDate, e.AlarmTime, true)}}});
+                    {"Reminder", IsoDateTimeText(e.AlarmDate, e.AlarmTime, true)}}});
   }
   for (std::size_t i = FactoryRingToneCount; i < lists.RingTones.size(); ++i) {
     const TRingTone& r = lists.RingTones[i];
@@ -233,7 +211,7 @@ std::vector<std::string> ListBackup(const TEntryLists& lists) {
       line += "; " + repeat;
       if (const std::string until = RepeatEndText(e.RepeatUntil); !until.empty()) line += " until " + until;
     }
-    if (DateSet(e.AlarmDate)) line += "; reminder " + DateTimeText(e.AlarmDate, e.AlarmTime);
+    if (DateSet(e.AlarmDate)) line += "; reminder " + IsoDateTimeText(e.AlarmDate, e.AlarmTime);
     out.push_back(line);
   }
 

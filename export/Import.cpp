@@ -1,8 +1,6 @@
 #include "Import.h"
 
 #include <QStringDecoder>
-#include <cmath>
-#include <cstdio>
 #include <exception>
 
 #include "AppException.h"
@@ -387,14 +385,7 @@ std::string EntryLabel(const TRingTone& r) { return "ring tone " + NameOrNone(r.
 
 std::string EntryLabel(const TEvent& e) {
   std::string label = "event";
-  if (e.StartDate != 0 && std::isfinite(e.StartDate)) {
-    int y = 0, m = 0, d = 0, h = 0, mi = 0, s = 0;
-    DecodeDate(e.StartDate, y, m, d);
-    DecodeTime(std::isfinite(e.StartTime) ? e.StartTime : 0, h, mi, s);
-    char when[32];
-    std::snprintf(when, sizeof when, " %04d-%02d-%02d %02d:%02d", y, m, d, h, mi);
-    label += when;
-  }
+  if (DateSet(e.StartDate)) label += ' ' + IsoDateTimeText(e.StartDate, e.StartTime);
   const std::string headline = Headline(e.Description);
   if (!headline.empty()) {
     label += ' ';
