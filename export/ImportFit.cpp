@@ -79,8 +79,6 @@ constexpr std::string_view kQuietTypes[] = {"PREF", "VOICE", "INTERNET", "X400"}
 // Google's system label, which every contact of "My Contacts" carries.
 constexpr std::string_view kSystemCategories[] = {"myContacts", "starred"};
 
-QString Trimmed(const QString& s) { return s.trimmed(); }
-
 // Findings quote what files hold; whatever bytes that was, the finding is UTF-8.
 std::string Shown(std::string text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toStdString(); }
 
@@ -248,7 +246,7 @@ void Gather(const TComponent& card, TCardValues& v, TEntryNotes& notes) {
         }
         break;
       case TCardFit::NoteLine: {
-        const QString text = Trimmed(Unescaped(value));
+        const QString text = Unescaped(value).trimmed();
         if (text.isEmpty()) break;
         v.NoteLines.emplace_back(Labelled(fit->NoteLabel, LabelOf(p, v.GroupLabels), text), p.Line);
         v.AddedToNote.push_back(p.Name);
